@@ -1,0 +1,124 @@
+// halvent: set-up, the frame loop that never waits, and the end of the program.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/shell.hpp"
+#include "platform/cp1251.hpp"
+#include "platform/events.hpp"
+#include "platform/message_box.hpp"
+#include "platform/sound.hpp"
+#include "platform/window.hpp"
+
+namespace {
+
+const char* kUsage =
+    "Usage: halvent [--windowed] [--fps N] [--help] [--version]\n"
+    "\n"
+    "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
+    "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
+    "\n"
+    "  --windowed   a plain 800 x 600 window instead of full screen\n"
+    "  --fps N      draw N frames a second (default: the display's refresh rate);\n"
+    "               0 draws as fast as possible, for benchmarks\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n"
+    "\n"
+    "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits.\n"
+    "Images and sounds are read from ./img/ and the settings are kept in ./menu.cfg,\n"
+    "both in the working directory.\n";
+
+struct Options {
+    WindowOptions window;
+};
+
+// Parses the command line; returns false (after printing why) when the program should stop.
+bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            exitCode = 0;
+            return false;
+        }
+        if (arg == "--version") {
+            std::printf("halvent %s\n", HALVENT_VERSION);
+            exitCode = 0;
+            return false;
+        }
+        if (arg == "--windowed") {
+            options.window.windowed = true;
+        } else if (arg == "--fps" && i + 1 < argc) {
+            char* end = nullptr;
+            const long fps = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || fps < 0 || fps > 1000) {
+                std::fprintf(stderr, "halvent: --fps takes a number from 0 to 1000\n");
+                exitCode = 2;
+                return false;
+            }
+            options.window.fps = static_cast<int>(fps);
+        } else {
+            std::fprintf(stderr, "halvent: unknown option '%s'\n%s", arg.c_str(), kUsage);
+            exitCode = 2;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The text of the box for an OpenGL set-up step that failed.
+const char* setupFailureText(WindowResult result) {
+    switch (result) {
+    case WindowResult::NoPixelFormat: return "Can't find suitable PixelFormat";
+    case WindowResult::SetPixelFormat: return "Can't set The PixelFormat";
+    case WindowResult::CreateContext: return "Can't Create Render Device Context";
+    case WindowResult::MakeCurrent: return "Can't set current Render Device Context";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // --- set-up ---
+    Options options;
+    int exitCode = 0;
+    if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+
+    setWindowProcedure(windowProc);
+    const WindowResult created = createMainWindow(options.window);
+    if (created == WindowResult::NoVideo || created == WindowResult::WindowFailed) {
+        std::fprintf(stderr,
+                     "halvent: cannot open the window (%s). Is a display available? "
+                     "Set DISPLAY, or run it under Xvfb.\n",
+                     created == WindowResult::NoVideo ? "no display" : "window creation failed");
+        return 0;
+    }
+    if (const char* failure = setupFailureText(created)) {
+        showMessageBox(failure, "Error", MessageBoxButtons::Ok, MessageBoxIcon::Error);
+        postQuit(0);
+    } else {
+        int width = 800, height = 600;
+        windowClientSize(width, height);
+        resizeViewport(width, height);
+        onWindowCreated(width, height);
+        openAudio(); // without a device the program runs silently
+    }
+    enterFullscreenMode();
+    mainWindow = mainWindowHandle();
+
+    // --- frame loop: drain the queue, draw, swap, repeat ---
+    for (;;) {
+        Event event;
+        while (pollEvent(event)) windowProc(event);
+        if (quitRequested()) break;
+        drawFrame();
+        swapWindowBuffers();
+    }
+
+    // --- end ---
+    closeAudio();
+    destroyMainWindow();
+    return 1;
+}

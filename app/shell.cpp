@@ -1,0 +1,113 @@
+// The main window's procedure: keys, pointer, sensor messages, resize, frame and shutdown.
+#include "app/shell.hpp"
+
+#include <GL/gl.h>
+
+#include "app/settings.hpp"
+#include "brix.h"
+#include "gui/gui.hpp"
+#include "gui/menu_layout.hpp"
+#include "platform/window.hpp"
+#include "render/prompt_overlay.hpp"
+#include "sensor/sensor_message.hpp"
+
+void* mainWindow = nullptr;
+
+namespace {
+
+struct Point {
+    int x = 0, y = 0;
+};
+Point cursorPos; // last pointer position read on a mouse message, window pixels
+bool shutdownHasRun = false;
+
+// Window pixels to normalised coordinates (x right, y up), by the window's real size; at
+// 800 x 600 this is x = (px/800 - 0.5)*2, y = (py/600 - 0.5)*(-2), in double precision.
+void toNormalised(const Point& p, float& x, float& y) {
+    int width = 800, height = 600;
+    windowClientSize(width, height);
+    if (width <= 0) width = 800;
+    if (height <= 0) height = 600;
+    x = static_cast<float>((static_cast<double>(p.x) / width - 0.5) * 2.0);
+    y = static_cast<float>((static_cast<double>(p.y) / height - 0.5) * -2.0);
+}
+
+// Close and destroy both end the program the same way, once.
+void shutdownProgram() {
+    if (shutdownHasRun) return;
+    shutdownHasRun = true;
+    saveSettings();
+    BrixClose();
+    restoreDisplayMode();
+    destroyMainWindow();
+    postQuit(0);
+}
+
+void onKey(int key) {
+    switch (key) {
+    case kKeyEnter: gui.inMenu = 1; break;
+    case kKeySpace: gui.session.restart(); break;
+    case kKeyEscape: {
+        Event destroy;
+        destroy.kind = Event::Kind::Destroy;
+        sendEvent(destroy);
+        break;
+    }
+    default: break;
+    }
+}
+
+} // namespace
+
+bool shutdownDone() { return shutdownHasRun; }
+
+void onWindowCreated(int clientWidth, int clientHeight) {
+    shutdownHasRun = false;
+    void* window = mainWindowHandle();
+    buildUserInterface(clientWidth, clientHeight, window);
+    gui.sensor.reset();
+    gui.sensor.window = window;
+    BrixOpen(window, kSensorMessage); // without sensor messages the program runs the same
+}
+
+void resizeViewport(int width, int height) {
+    if (height == 0) height = 1;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+}
+
+void windowProc(const Event& event) {
+    switch (event.kind) {
+    case Event::Kind::KeyDown: onKey(event.key); break;
+    case Event::Kind::MouseMove:
+    case Event::Kind::LeftButton: {
+        cursorPos = {event.x, event.y};
+        float x = 0, y = 0;
+        toNormalised(cursorPos, x, y);
+        if (event.kind == Event::Kind::MouseMove) gui.onHover(x, y);
+        else gui.onClick(x, y);
+        break;
+    }
+    case Event::Kind::Resize: resizeViewport(event.width, event.height); break;
+    case Event::Kind::Sensor:
+        if (event.message == kSensorMessage) gui.sensor.onMessage(event.wParam, event.lParam);
+        break;
+    case Event::Kind::Close:
+    case Event::Kind::Destroy: shutdownProgram(); break;
+    case Event::Kind::None: break;
+    }
+}
+
+void drawFrame() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    // A pulse beat arrived since the last frame: exactly one pacer step.
+    if (gui.sensor.pulseIndicator == 1.0f) gui.session.onBeat(gui.inMenu != 0);
+    if (gui.sensor.pulseIndicator > 0.5f)
+        gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;
+    gui.sensor.updatePanels();
+    gui.drawMenu();
+    gui.drawTraining();
+    drawPromptOverlay();
+}

@@ -1,0 +1,100 @@
+// SDL's event queue turned into the window's messages.
+#include "platform/events.hpp"
+
+#include <SDL2/SDL.h>
+
+namespace {
+WindowProcedure windowProcedure = nullptr;
+bool quitPosted = false;
+int quitCode = 0;
+
+int virtualKey(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return kKeyEnter;
+    case SDLK_SPACE: return kKeySpace;
+    case SDLK_ESCAPE: return kKeyEscape;
+    default: return 0;
+    }
+}
+
+// Fills `out` from an SDL event; false for events the window does not handle.
+bool translate(const SDL_Event& in, Event& out) {
+    switch (in.type) {
+    case SDL_QUIT: out.kind = Event::Kind::Close; return true;
+    case SDL_WINDOWEVENT:
+        if (in.window.event == SDL_WINDOWEVENT_CLOSE) {
+            out.kind = Event::Kind::Close;
+            return true;
+        }
+        if (in.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+            out.kind = Event::Kind::Resize;
+            out.width = in.window.data1;
+            out.height = in.window.data2;
+            return true;
+        }
+        return false;
+    case SDL_KEYDOWN:
+        out.kind = Event::Kind::KeyDown;
+        out.key = virtualKey(in.key.keysym.sym);
+        out.wParam = static_cast<std::uintptr_t>(out.key);
+        out.lParam = in.key.repeat ? (1 << 30) : 0; // previous-key-state bit, as Windows sets it
+        return true;
+    case SDL_MOUSEMOTION:
+        out.kind = Event::Kind::MouseMove;
+        out.x = in.motion.x;
+        out.y = in.motion.y;
+        return true;
+    case SDL_MOUSEBUTTONDOWN:
+        if (in.button.button != SDL_BUTTON_LEFT) return false;
+        out.kind = Event::Kind::LeftButton;
+        out.x = in.button.x;
+        out.y = in.button.y;
+        return true;
+    case SDL_USEREVENT:
+        out.kind = Event::Kind::Sensor;
+        out.message = static_cast<std::uint32_t>(in.user.code);
+        out.wParam = reinterpret_cast<std::uintptr_t>(in.user.data1);
+        out.lParam = reinterpret_cast<std::intptr_t>(in.user.data2);
+        return true;
+    default: return false;
+    }
+}
+} // namespace
+
+bool pollEvent(Event& event) {
+    if (quitPosted) return false;
+    SDL_Event in;
+    while (SDL_PollEvent(&in)) {
+        event = Event{};
+        if (translate(in, event)) return true;
+    }
+    return false;
+}
+
+void setWindowProcedure(WindowProcedure procedure) { windowProcedure = procedure; }
+
+void sendEvent(const Event& event) {
+    if (windowProcedure) windowProcedure(event);
+}
+
+void postQuit(int exitCode) {
+    quitPosted = true;
+    quitCode = exitCode;
+}
+
+bool quitRequested() { return quitPosted; }
+int quitExitCode() { return quitCode; }
+void clearQuit() {
+    quitPosted = false;
+    quitCode = 0;
+}
+
+bool postSensorEvent(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    SDL_Event event{};
+    event.type = SDL_USEREVENT;
+    event.user.code = static_cast<Sint32>(message);
+    event.user.data1 = reinterpret_cast<void*>(wParam);
+    event.user.data2 = reinterpret_cast<void*>(lParam);
+    return SDL_PushEvent(&event) == 1;
+}

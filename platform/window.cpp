@@ -1,0 +1,158 @@
+// The SDL window with its OpenGL compatibility context, and the paced swap.
+#include "platform/window.hpp"
+
+#include <SDL2/SDL.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+SDL_Window* window = nullptr;
+SDL_GLContext context = nullptr;
+bool wantFullscreen = false;
+
+// Pacing: vsync when the driver gives it, else sleeping to `period` between swaps.
+bool vsyncActive = false;
+bool unpaced = false;
+Clock::duration period{};
+Clock::time_point nextDeadline{};
+// Vsync that is accepted but does not block would let frame-counted animation race: the
+// first frames are measured and pacing takes over when they come much too fast.
+int measuredFrames = 0;
+Clock::time_point measureStart{};
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+int displayRefreshRate() {
+    SDL_DisplayMode mode{};
+    const int display = window ? SDL_GetWindowDisplayIndex(window) : 0;
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
+        return mode.refresh_rate;
+    return 60;
+}
+
+void startSelfPacing(int fps) {
+    vsyncActive = false;
+    period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
+    nextDeadline = Clock::now() + period;
+}
+
+} // namespace
+
+bool displayAvailable() {
+    const char* driver = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0))
+        return true;
+    return SDL_getenv("DISPLAY") || SDL_getenv("WAYLAND_DISPLAY");
+}
+
+WindowResult createMainWindow(const WindowOptions& options) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return WindowResult::NoVideo;
+
+    // The pixel format: RGBA colour, 16-bit depth, double buffer, nothing else.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+
+    // Created hidden: the window-creation steps run before it is shown, as on Windows.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (!options.windowed) flags |= SDL_WINDOW_BORDERLESS;
+    window = SDL_CreateWindow("halvent", 0, 0, kWidth, kHeight, flags);
+    if (!window) {
+        // No configuration with the requested depth buffer is the usual reason here.
+        const bool formatProblem = SDL_strstr(SDL_GetError(), "GL") != nullptr ||
+                                   SDL_strstr(SDL_GetError(), "visual") != nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return formatProblem ? WindowResult::NoPixelFormat : WindowResult::WindowFailed;
+    }
+    wantFullscreen = !options.windowed && !options.hidden;
+    context = SDL_GL_CreateContext(window);
+    if (!context) return WindowResult::CreateContext;
+    if (SDL_GL_MakeCurrent(window, context) != 0) return WindowResult::MakeCurrent;
+
+    unpaced = options.fps == 0;
+    if (unpaced) {
+        SDL_GL_SetSwapInterval(0);
+    } else if (options.fps > 0) {
+        SDL_GL_SetSwapInterval(0);
+        startSelfPacing(options.fps);
+    } else if (SDL_GL_SetSwapInterval(1) == 0) {
+        vsyncActive = true;
+        measuredFrames = 0;
+        measureStart = Clock::now();
+    } else {
+        startSelfPacing(displayRefreshRate());
+    }
+    return WindowResult::Ok;
+}
+
+void* mainWindowHandle() { return window; }
+
+void windowClientSize(int& width, int& height) {
+    width = kWidth;
+    height = kHeight;
+    if (window) SDL_GetWindowSize(window, &width, &height);
+}
+
+void enterFullscreenMode() {
+    if (!window) return;
+    if (wantFullscreen) {
+        SDL_DisplayMode mode{};
+        mode.w = kWidth;
+        mode.h = kHeight;
+        SDL_DisplayMode closest{};
+        const int display = SDL_GetWindowDisplayIndex(window);
+        // An 800 x 600 mode where the display has one, else the desktop's own size.
+        if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &mode, &closest) &&
+            closest.w == kWidth && closest.h == kHeight) {
+            SDL_SetWindowDisplayMode(window, &closest);
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
+        } else {
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        }
+    }
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+}
+
+void restoreDisplayMode() {
+    if (window && wantFullscreen) SDL_SetWindowFullscreen(window, 0);
+}
+
+void swapWindowBuffers() {
+    if (!window) return;
+    if (!unpaced && !vsyncActive) {
+        const auto now = Clock::now();
+        if (nextDeadline > now) std::this_thread::sleep_until(nextDeadline);
+        nextDeadline += period;
+        // Far behind (a stall, a modal box): start counting again instead of racing to catch up.
+        if (Clock::now() - nextDeadline > period * 4) nextDeadline = Clock::now() + period;
+    }
+    SDL_GL_SwapWindow(window);
+    if (vsyncActive && ++measuredFrames == 30) {
+        const double seconds = std::chrono::duration<double>(Clock::now() - measureStart).count();
+        const double expected = 30.0 / displayRefreshRate();
+        if (seconds < expected * 0.5) startSelfPacing(displayRefreshRate());
+    }
+}
+
+void destroyMainWindow() {
+    if (context) {
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+        context = nullptr;
+    }
+    if (window) {
+        SDL_DestroyWindow(window);
+        window = nullptr;
+    }
+}
+
+bool hasCurrentGlContext() { return SDL_GL_GetCurrentContext() != nullptr; }

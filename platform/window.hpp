@@ -1,0 +1,46 @@
+// The main window, its OpenGL context and the paced buffer swap.
+#pragma once
+
+#include <cstdint>
+
+struct WindowOptions {
+    bool windowed = false;   // a plain 800 x 600 window instead of full screen
+    bool hidden = false;     // tests: create the context without showing a window
+    int fps = -1;            // -1: vsync, else self-paced at the display's rate; 0: unpaced; N: N frames a second
+};
+
+enum class WindowResult {
+    Ok,
+    NoVideo,           // no display could be opened
+    WindowFailed,      // the window could not be created
+    NoPixelFormat,     // no framebuffer configuration matches
+    SetPixelFormat,    // the configuration could not be applied
+    CreateContext,     // the OpenGL context could not be created
+    MakeCurrent,       // it could not be made current
+};
+
+// Opens the video system, creates the 800 x 600 window and its compatibility-profile context
+// (16-bit depth, double buffer) and makes it current. Main thread only.
+WindowResult createMainWindow(const WindowOptions& options);
+
+// An opaque handle of the window (for brix and the sensor state); null before creation.
+void* mainWindowHandle();
+
+// The window's client size in pixels (800 x 600 unless the window manager chose otherwise).
+void windowClientSize(int& width, int& height);
+
+// Presents the frame: swap with vsync, or sleep to the target pace first. Main thread only.
+void swapWindowBuffers();
+
+// Releases the context (made not current first), then the window. Safe to call twice.
+void destroyMainWindow();
+
+// True while some OpenGL context is current on this thread.
+bool hasCurrentGlContext();
+
+// True when a display is available (an X11 or Wayland display, or SDL's offscreen driver).
+bool displayAvailable();
+
+// The display-mode switch to 800 x 600 and back; failures are ignored as on Windows.
+void enterFullscreenMode();
+void restoreDisplayMode();

@@ -1,0 +1,74 @@
+// Decoding of sensor messages into the SensorState, and the status words on the panels.
+#include "sensor/sensor_state.hpp"
+
+#include "gui/gui.hpp"
+#include "platform/cp1251.hpp"
+#include "platform/events.hpp"
+#include "platform/message_box.hpp"
+#include "sensor/sensor_message.hpp"
+
+namespace {
+
+constexpr int kBreathPanelIndex = 1;
+constexpr int kPulsePanelIndex = 2;
+
+// One signal's edge rule: the first rise after a reset does not flash the indicator; every
+// rise after a fall sets it to exactly 1.0, which the frame driver counts as one beat.
+void applyEdge(bool signal, bool& on, float& armed, float& indicator) {
+    if (signal && !on) {
+        on = true;
+        if (armed != 0.0f) indicator = 1.0f;
+        armed = 0.0f;
+    } else if (!signal && on) {
+        on = false;
+        armed = 1.0f;
+        indicator = 0.5f;
+    }
+}
+
+} // namespace
+
+void SensorState::reset() { *this = SensorState{}; }
+
+void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam) {
+    const auto id = static_cast<std::int32_t>((wParam >> 16) & 0xFFFF);
+    if (wParam & kDisconnectedBit) {
+        deviceId = 0;
+        statusByte = 0;
+        showMessageBox("Прибор отключен во время работы программы."_cp1251, "Ошибка"_cp1251,
+                       MessageBoxButtons::OkCancel);
+        Event close;
+        close.kind = Event::Kind::Close;
+        sendEvent(close);
+    }
+    if (deviceId == 0) deviceId = id;
+    if (id != deviceId) return;
+
+    const auto status = static_cast<std::int32_t>((static_cast<std::uintptr_t>(lParam) >> 16) & 0xFF);
+    if (status != statusByte) {
+        breathStatus = (status >> 5) & 3;
+        pulseStatus = (status >> 2) & 3;
+        statusByte = status;
+    }
+    applyEdge((wParam & kBreathBit) != 0, breathOn, breathArmed, breathIndicator);
+    applyEdge((wParam & kPulseBit) != 0, pulseOn, pulseArmed, pulseIndicator);
+}
+
+std::optional<StatusPresentation> presentStatus(std::int32_t code) {
+    switch (code) {
+    case -1: return StatusPresentation{"Oтключен"_cp1251, 1, 0, 0}; // Latin O, as always shown
+    case 0: return StatusPresentation{"Включение"_cp1251, 1, 0, 0};
+    case 1: return StatusPresentation{"Поиск сигнала"_cp1251, 0, 1, 1};
+    case 2: return StatusPresentation{"Готов"_cp1251, 0, 1, 0};
+    default: return std::nullopt;
+    }
+}
+
+void SensorState::updatePanels() {
+    if (const auto pulse = presentStatus(pulseStatus))
+        gui.setPanelStatus(kPulsePanelIndex, pulse->red, pulse->green, pulse->blue, pulseIndicator,
+                           pulse->word);
+    if (const auto breath = presentStatus(breathStatus))
+        gui.setPanelStatus(kBreathPanelIndex, breath->red, breath->green, breath->blue,
+                           breathIndicator, breath->word);
+}

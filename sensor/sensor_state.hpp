@@ -1,0 +1,35 @@
+// The decoded state of the sensor device and its presentation on the two sensor panels.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+// Status codes: -1 nothing received yet, 0 switching on, 1 searching for a signal, 2 ready;
+// 3 has no meaning and leaves the panel as it is.
+struct SensorState {
+    bool breathOn = false;
+    bool pulseOn = false;
+    std::int32_t deviceId = 0;
+    std::int32_t statusByte = 0;
+    void* window = nullptr;
+    std::int32_t breathStatus = -1;
+    std::int32_t pulseStatus = -1;
+    float breathArmed = 0.0f;
+    float pulseArmed = 0.0f;
+    float breathIndicator = 0.5f;
+    float pulseIndicator = 0.5f;
+
+    void reset();
+    // Decodes one sensor message (main thread).
+    void onMessage(std::uintptr_t wParam, std::intptr_t lParam);
+    // Shows both status words on panel 2 (pulse) and panel 1 (breath); once per frame.
+    void updatePanels();
+};
+
+// What a sensor panel shows for a status code: the CP1251 word and its colour; nothing for
+// codes that change nothing (3 and any other unknown code).
+struct StatusPresentation {
+    const char* word;
+    double red, green, blue;
+};
+std::optional<StatusPresentation> presentStatus(std::int32_t code);

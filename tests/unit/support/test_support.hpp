@@ -1,0 +1,55 @@
+// Shared test fixtures: an offscreen OpenGL context, captured message boxes, temp folders.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A hidden 800 x 600 window with a current compatibility context on SDL's offscreen driver
+// (a real Mesa llvmpipe context); the viewport covers it and the projection is identity.
+class OffscreenGl {
+public:
+    OffscreenGl();
+    ~OffscreenGl();
+    OffscreenGl(const OffscreenGl&) = delete;
+    OffscreenGl& operator=(const OffscreenGl&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+};
+
+// Reads one pixel of the back buffer (window pixels, y from the top as on screen), RGBA.
+struct Rgba {
+    int r, g, b, a;
+};
+Rgba readPixel(int x, int y);
+
+// Captures every message box while alive: (CP1251 text, CP1251 caption) pairs.
+class CapturedMessageBoxes {
+public:
+    CapturedMessageBoxes();
+    ~CapturedMessageBoxes();
+    const std::vector<std::pair<std::string, std::string>>& boxes() const { return boxes_; }
+    void clear() { boxes_.clear(); }
+
+private:
+    std::vector<std::pair<std::string, std::string>> boxes_;
+};
+
+// A fresh empty folder that becomes the working directory while alive; removed afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path previous_;
+};
+
+// The repository's folders, for reading img/ and the external test data.
+std::filesystem::path sourceDir();
+std::filesystem::path testdataDir();
