@@ -18,3 +18,6 @@ bool playWaveFile(const std::string& path);
 // Sets the master level of both channels, 0 (silent) to 65535 (full). False when the level
 // cannot be set (no audio device). Main thread only.
 bool setMasterVolume(std::uint32_t level);
+
+// Number of wave files sounding right now (0 without a device); for tests. Main thread only.
+int soundingVoices();
