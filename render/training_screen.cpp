@@ -1,9 +1,296 @@
-// STUB: replaced by the training screen.
-#include "gui/gui.hpp"
+// The training screen's frame: phase word, phase bars, beat squares, pacer, cycle dials.
+#include <GL/gl.h>
 
-void Gui::drawTraining() {}
-void Gui::drawBackgroundMesh() {}
-void Gui::drawCornerOrnaments() {}
-void Gui::drawScreenFrame() {}
-void Gui::drawInnerPanel() {}
-void Gui::drawPulseGraph() {}
+#include <cmath>
+#include <cstdint>
+#include <string_view>
+
+#include "gui/gui.hpp"
+#include "platform/cp1251.hpp"
+#include "render/hide_toggles.hpp"
+#include "render/phase_tint.hpp"
+#include "render/training_screen_state.hpp"
+
+TrainingScreenState& trainingScreenState() {
+    static TrainingScreenState state;
+    return state;
+}
+
+namespace {
+
+constexpr float kTwoPi = 6.2831854820251465f; // 2*pi as the single-precision value
+constexpr float kPacerY = 0.2f;               // centre of pacer and dials
+// Round shapes: one x unit is 400 pixels, one y unit 300.
+constexpr float kRound = 0.75f;
+
+bool isPhase(std::int32_t phase) { return phase >= 0 && phase <= 3; }
+
+void drawPhaseWord(Gui& g, std::int32_t phase) {
+    setPhaseTint(phase, 0.9f);
+    switch (phase) {
+    case 0: g.drawText(-0.25f, 0.6f, 0.15f, "Вдох"_cp1251v); break;
+    case 2: g.drawText(-0.3f, 0.6f, 0.15f, "Выдох"_cp1251v); break;
+    case 1:
+    case 3: g.drawText(-0.3f, 0.6f, 0.15f, "Пауза"_cp1251v); break;
+    default: break;
+    }
+}
+
+// Fades every bar a little and lights the current one; a bar whose glow drops to 0.1 or
+// less is cut by the alpha test.
+void updateGlow(TrainingSession& s) {
+    for (float& glow : s.phaseGlow)
+        if (glow > 0.0f) glow -= 0.01f;
+    if (isPhase(s.phase)) s.phaseGlow[static_cast<std::size_t>(s.phase)] = 1.0f;
+}
+
+// Eases the current bar's moving end a tenth of the way toward the point the beats have
+// reached; bars 0 and 1 grow toward +0.9, bars 2 and 3 toward -0.9.
+void updateBarFill(const TrainingSession& s, std::int32_t k, float& fill) {
+    const double d = s.phaseBeats[static_cast<std::size_t>(k)];
+    const double e = s.beatInPhase;
+    if (d == 0.0) return; // a phase of no beats is skipped and never current
+    if (k < 2) {
+        if (s.phaseChanged) fill = -0.9f;
+        const double target = 1.8 * e / d - 0.9;
+        if (fill < target) fill = static_cast<float>(fill + (target - fill) / 10.0);
+    } else {
+        if (s.phaseChanged) fill = 0.9f;
+        const double target = 0.9 - 1.8 * e / d;
+        if (fill > 0.9 - 1.8 * (e + 1.0) / d)
+            fill = static_cast<float>(fill - (fill - target) / 10.0);
+    }
+}
+
+void quadVertex(float s, float t, float x, float y, float z) {
+    glTexCoord2f(s, t);
+    glVertex3f(x, y, z);
+}
+
+void drawPhaseBars(Gui& g, TrainingScreenState& state) {
+    const TrainingSession& s = g.session;
+    constexpr float z = -0.001f;
+    for (std::int32_t k = 0; k < 4; ++k) {
+        const float glow = s.phaseGlow[static_cast<std::size_t>(k)];
+        float end = k < 2 ? 0.9f : -0.9f;
+        switch (k) {
+        case 0: glColor4f(1.0f, 0.0f, 0.0f, glow); break;
+        case 2: glColor4f(0.0f, 0.0f, 1.0f, glow); break;
+        default: glColor4f(0.0f, 1.0f, 0.0f, glow); break;
+        }
+        if (k == s.phase) {
+            updateBarFill(s, k, state.barFill);
+            glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(g.barTexture));
+            end = state.barFill;
+        }
+        glBegin(GL_QUADS);
+        switch (k) {
+        case 0: // left, grows upwards
+            quadVertex(0.0f, 0.0f, -0.99f, -0.9f, z);
+            quadVertex(0.24f, 0.0f, -0.85f, -0.9f, z);
+            quadVertex(0.24f, 1.0f, -0.85f, end, z);
+            quadVertex(0.0f, 1.0f, -0.99f, end, z);
+            break;
+        case 1: // top, grows to the right
+            quadVertex(0.0f, 0.0f, -0.9f, 0.99f, z);
+            quadVertex(0.24f, 0.0f, -0.9f, 0.815f, z);
+            quadVertex(0.24f, 1.0f, end, 0.815f, z);
+            quadVertex(0.0f, 1.0f, end, 0.99f, z);
+            break;
+        case 2: // right, grows downwards
+            quadVertex(0.0f, 0.0f, 0.99f, 0.9f, z);
+            quadVertex(0.24f, 0.0f, 0.85f, 0.9f, z);
+            quadVertex(0.24f, 0.6f, 0.85f, end, z);
+            quadVertex(0.0f, 0.6f, 0.99f, end, z);
+            break;
+        default: // bottom, grows to the left
+            quadVertex(0.0f, 0.0f, 0.9f, -0.99f, z);
+            quadVertex(0.24f, 0.0f, 0.9f, -0.815f, z);
+            quadVertex(0.24f, 1.0f, end, -0.815f, z);
+            quadVertex(0.0f, 1.0f, end, -0.99f, z);
+            break;
+        }
+        glEnd();
+    }
+}
+
+// One square per beat of each phase, spread over -0.5..0.5 in the bars' clockwise
+// direction; the beats already passed in the current phase are lit.
+void drawBeatSquares(const TrainingSession& s) {
+    constexpr float z = -0.015f;
+    constexpr float h = 0.04f; // half a side
+    for (std::int32_t k = 0; k < 4; ++k) {
+        const std::int32_t n = s.phaseBeats[static_cast<std::size_t>(k)];
+        if (n <= 0) continue;
+        // A single square sits at the start of its row rather than in the middle.
+        const float step = n > 1 ? 1.0f / static_cast<float>(n - 1) : 0.5f;
+        for (std::int32_t i = 0; i < n; ++i) {
+            const float alpha = (k == s.phase && i < s.beatInPhase) ? 1.0f : 0.4f;
+            switch (k) {
+            case 0: glColor4f(1.0f, 0.0f, 0.0f, alpha); break;
+            case 2: glColor4f(0.0f, 0.0f, 1.0f, alpha); break;
+            default: glColor4f(0.0f, 1.0f, 0.0f, alpha); break;
+            }
+            const float offset = static_cast<float>(i) * step;
+            const float u = k < 2 ? offset - 0.5f : 0.5f - offset;
+            glBegin(GL_QUADS);
+            switch (k) {
+            case 0:
+                quadVertex(1.0f, 0.25f, -0.71f, u - h, z);
+                quadVertex(1.0f, 0.5f, -0.71f, u + h, z);
+                quadVertex(0.75f, 0.5f, -0.79f, u + h, z);
+                quadVertex(0.75f, 0.25f, -0.79f, u - h, z);
+                break;
+            case 1:
+                quadVertex(1.0f, 0.25f, u - h, 0.66f, z);
+                quadVertex(1.0f, 0.5f, u + h, 0.66f, z);
+                quadVertex(0.75f, 0.5f, u + h, 0.74f, z);
+                quadVertex(0.75f, 0.25f, u - h, 0.74f, z);
+                break;
+            case 2:
+                quadVertex(1.0f, 0.25f, 0.71f, u - h, z);
+                quadVertex(1.0f, 0.5f, 0.71f, u + h, z);
+                quadVertex(0.75f, 0.5f, 0.79f, u + h, z);
+                quadVertex(0.75f, 0.25f, 0.79f, u - h, z);
+                break;
+            default:
+                quadVertex(1.0f, 0.25f, u - h, -0.66f, z);
+                quadVertex(1.0f, 0.5f, u + h, -0.66f, z);
+                quadVertex(0.75f, 0.5f, u + h, -0.74f, z);
+                quadVertex(0.75f, 0.25f, u - h, -0.74f, z);
+                break;
+            }
+            glEnd();
+        }
+    }
+}
+
+// Runs every frame, also while the pacer is hidden, so it is in step when shown again.
+void updatePacer(TrainingSession& s, const SensorState& sensor, TrainingScreenState& state) {
+    if (s.phaseChanged) {
+        if (s.phase == 0 || s.phase == 3) state.pacerRadius = 0.01f;
+        if (s.phase == 1 || s.phase == 2) state.pacerRadius = 0.19f;
+        s.phaseChanged = false;
+    }
+    const double e = s.beatInPhase;
+    // The disc grows from 0.01 toward 0.2 over the inhale and shrinks from 0.19 toward 0.01
+    // over the exhale, a fiftieth of the gap per frame; it keeps its size in the pauses.
+    if (s.phase == 0 && s.phaseBeats[0] != 0) {
+        const double target = 0.2 * e / s.phaseBeats[0];
+        if (state.pacerRadius < target)
+            state.pacerRadius =
+                static_cast<float>(state.pacerRadius + (target - state.pacerRadius) / 50.0);
+    }
+    if (s.phase == 2 && s.phaseBeats[2] != 0) {
+        const double target = 0.01 + 0.19 * (s.phaseBeats[2] - e) / s.phaseBeats[2];
+        if (state.pacerRadius > target)
+            state.pacerRadius =
+                static_cast<float>(state.pacerRadius - (state.pacerRadius - target) / 50.0);
+    }
+
+    // The ring lies on the disc's edge while the user breathes with the pacer; otherwise it
+    // swings between about 0.19 (breathing in) and the smallest ring (breathing out).
+    float& ring = state.breathRadius;
+    if (ring > 0.17f) ring = 0.17f;
+    if (ring < 0.01f) ring = 0.01f;
+    const bool breathingIn = sensor.breathIndicator == 1.0f;
+    const bool breathingOut = sensor.breathIndicator == 0.5f;
+    if (breathingIn) ring = static_cast<float>(ring + 0.02);
+    if (breathingOut) ring = static_cast<float>(ring - 0.02);
+    if ((breathingIn && s.phase == 0) || (breathingOut && s.phase == 2))
+        ring = state.pacerRadius;
+}
+
+void setPacerColour(std::int32_t phase) {
+    switch (phase) {
+    case 0: glColor4f(0.9f, 0.1f, 0.01f, 0.5f); break;
+    case 1:
+    case 3: glColor4f(0.1f, 0.9f, 0.01f, 0.5f); break;
+    case 2: glColor4f(0.1f, 0.01f, 0.0f, 0.5f); break;
+    default: break;
+    }
+}
+
+void drawEllipse(GLenum mode, float radius, float z) {
+    glBegin(mode);
+    for (float a = 0.0f; a < kTwoPi; a += 0.05f)
+        glVertex3f(kRound * radius * std::sin(a), kPacerY + radius * std::cos(a), z);
+    glEnd();
+}
+
+void drawPacer(const Gui& g, const TrainingScreenState& state) {
+    glDisable(GL_TEXTURE_2D);
+    drawEllipse(GL_POLYGON, state.pacerRadius, -0.05f);
+    if (g.sensor.breathStatus == 2) drawEllipse(GL_LINE_STRIP, state.breathRadius, -0.06f);
+    glEnable(GL_TEXTURE_2D);
+}
+
+// Both dials show the share of the session's cycles already done: the right one fills
+// clockwise from the top, the left one is its mirror image. Radii 0.1875 x 0.25 are a
+// circle of 75 pixels.
+void drawCycleDials(const TrainingSession& s) {
+    constexpr float z = -0.05f;
+    constexpr float rx = 0.1875f, ry = 0.25f;
+    constexpr float outlineEnd = 6.597344756126404f; // 2.1 pi: the outline overlaps itself
+    glLineWidth(0.1f);
+    for (const float side : {1.0f, -1.0f}) {
+        glBegin(GL_LINE_STRIP);
+        for (float a = 0.0f; a < outlineEnd; a += 0.02f)
+            glVertex3f(side * (0.4f + rx * std::sin(a)), kPacerY + ry * std::cos(a), z);
+        glEnd();
+    }
+    glLineWidth(1.0f);
+
+    // Without a session length there is nothing to divide; show empty dials.
+    float done = 0.0f;
+    if (s.cyclesSetting > 0)
+        done = static_cast<float>(s.cyclesSetting - s.cyclesLeft) *
+               (kTwoPi / static_cast<float>(s.cyclesSetting));
+    for (const float side : {1.0f, -1.0f}) {
+        glBegin(GL_POLYGON);
+        glVertex3f(side * 0.4f, kPacerY, z);
+        for (float a = 0.0f; a < done; a += 0.05f)
+            glVertex3f(side * (0.4f + rx * std::sin(a)), kPacerY + ry * std::cos(a), z);
+        glEnd();
+    }
+}
+
+} // namespace
+
+void Gui::drawTraining() {
+    if (inMenu) return;
+    TrainingScreenState& state = trainingScreenState();
+    TrainingSession& s = session;
+
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.1f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.9f);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(backgroundTexture));
+
+    drawBackgroundMesh();
+    drawPhaseWord(*this, s.phase);
+
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(barTexture));
+    updateGlow(s);
+    drawPhaseBars(*this, state);
+    if (isShown(*this, HideToggle::BeatSquares)) drawBeatSquares(s);
+    drawCornerOrnaments();
+    drawScreenFrame();
+
+    setPacerColour(s.phase);
+    updatePacer(s, sensor, state);
+    if (isShown(*this, HideToggle::Pacer)) drawPacer(*this, state);
+    glDisable(GL_TEXTURE_2D);
+
+    setPhaseTint(s.phase, 0.9f);
+    if (isShown(*this, HideToggle::CycleDials)) drawCycleDials(s);
+    drawInnerPanel();
+    drawPulseGraph();
+
+    // The frame in which the last cycle closed is still drawn in full; the menu shows from
+    // the next frame on.
+    if (s.cyclesLeft <= 0) inMenu = 1;
+}
