@@ -21,16 +21,6 @@ struct Point {
 Point cursorPos; // last pointer position read on a mouse message, window pixels
 bool shutdownHasRun = false;
 
-// Window pixels to normalised coordinates (x right, y up), by the window's real size; at
-// 800 x 600 this is x = (px/800 - 0.5)*2, y = (py/600 - 0.5)*(-2), in double precision.
-void toNormalised(const Point& p, float& x, float& y) {
-    int width = 800, height = 600;
-    windowClientSize(width, height);
-    if (width <= 0) width = 800;
-    if (height <= 0) height = 600;
-    x = static_cast<float>((static_cast<double>(p.x) / width - 0.5) * 2.0);
-    y = static_cast<float>((static_cast<double>(p.y) / height - 0.5) * -2.0);
-}
 
 // Close and destroy both end the program the same way, once.
 void shutdownProgram() {
@@ -61,6 +51,13 @@ void onKey(int key) {
 
 bool shutdownDone() { return shutdownHasRun; }
 
+void pointerToNormalised(int px, int py, int width, int height, float& x, float& y) {
+    if (width <= 0) width = 800;
+    if (height <= 0) height = 600;
+    x = static_cast<float>((static_cast<double>(px) / width - 0.5) * 2.0);
+    y = static_cast<float>((static_cast<double>(py) / height - 0.5) * -2.0);
+}
+
 void onWindowCreated(int clientWidth, int clientHeight) {
     shutdownHasRun = false;
     void* window = mainWindowHandle();
@@ -83,8 +80,10 @@ void windowProc(const Event& event) {
     case Event::Kind::MouseMove:
     case Event::Kind::LeftButton: {
         cursorPos = {event.x, event.y};
+        int width = 800, height = 600;
+        windowClientSize(width, height);
         float x = 0, y = 0;
-        toNormalised(cursorPos, x, y);
+        pointerToNormalised(cursorPos.x, cursorPos.y, width, height, x, y);
         if (event.kind == Event::Kind::MouseMove) gui.onHover(x, y);
         else gui.onClick(x, y);
         break;

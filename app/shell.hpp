@@ -18,5 +18,9 @@ void resizeViewport(int width, int height);
 // Draws one frame: beat step, indicator decay, panels, menu, training screen, overlay.
 void drawFrame();
 
+// Window pixels to normalised coordinates (x right, y up) by the window's real size; at
+// 800 x 600 this is x = (px/800 - 0.5)*2, y = (py/600 - 0.5)*(-2), in double precision.
+void pointerToNormalised(int px, int py, int width, int height, float& x, float& y);
+
 // True once the shutdown has run; nothing is drawn after it.
 bool shutdownDone();

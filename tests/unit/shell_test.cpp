@@ -1,0 +1,117 @@
+// The window procedure: keys, pointer mapping, sensor messages, resize and the one shutdown.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <fstream>
+
+#include "app/shell.hpp"
+#include "gui/gui.hpp"
+#include "platform/events.hpp"
+#include "platform/window.hpp"
+#include "support/test_support.hpp"
+
+namespace {
+
+Event key(int code) {
+    Event e;
+    e.kind = Event::Kind::KeyDown;
+    e.key = code;
+    return e;
+}
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gui = Gui();
+        clearQuit();
+    }
+    void TearDown() override {
+        clearQuit();
+        gui = Gui();
+    }
+};
+
+TEST_F(Shell, PointerCornersMapToTheNormalisedSquare) {
+    float x = 0, y = 0;
+    pointerToNormalised(0, 0, 800, 600, x, y);
+    EXPECT_EQ(x, -1.0f);
+    EXPECT_EQ(y, 1.0f);
+    pointerToNormalised(799, 599, 800, 600, x, y);
+    EXPECT_FLOAT_EQ(x, 0.9975f);
+    EXPECT_NEAR(y, -0.99667f, 1e-5);
+    // A larger window maps by its own size: the same picture, scaled.
+    pointerToNormalised(512, 384, 1024, 768, x, y);
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, 0.0f);
+}
+
+TEST_F(Shell, EnterHaltsSpaceRestartsOtherKeysDoNothing) {
+    gui.inMenu = 0;
+    windowProc(key(kKeyEnter));
+    EXPECT_EQ(gui.inMenu, 1);
+    windowProc(key(0));
+    EXPECT_EQ(gui.inMenu, 1);
+    windowProc(key(kKeySpace));
+    EXPECT_EQ(gui.inMenu, 0);
+    EXPECT_FALSE(quitRequested());
+}
+
+TEST_F(Shell, SensorMessagesReachTheDecoder) {
+    Event e;
+    e.kind = Event::Kind::Sensor;
+    e.message = 2024;
+    e.wParam = 0x10000;
+    e.lParam = 0x490000;
+    windowProc(e);
+    EXPECT_EQ(gui.sensor.deviceId, 1);
+    e.message = 2025; // another message number is not a sensor message
+    e.wParam = 0x20000;
+    gui.sensor.reset();
+    windowProc(e);
+    EXPECT_EQ(gui.sensor.deviceId, 0);
+}
+
+TEST_F(Shell, EscapeAndCloseShutDownOnceAndWriteTheSettings) {
+    ScratchDirectory scratch;
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    setWindowProcedure(windowProc);
+    for (int i = 0; i < 5; ++i) gui.addSmallButton(0, 0, 1, 0, 0, 0.1f, 0.1f, 0, "", nullptr, nullptr);
+    gui.smallButtons[2].raised = 0;
+    windowProc(key(kKeyEscape));
+    EXPECT_TRUE(quitRequested());
+    EXPECT_TRUE(shutdownDone());
+    EXPECT_FALSE(hasCurrentGlContext());
+    std::ifstream in("menu.cfg");
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "00100000");
+
+    // A second trigger (the close that follows a destroy) does not run it again.
+    std::remove("menu.cfg");
+    Event close;
+    close.kind = Event::Kind::Close;
+    windowProc(close);
+    EXPECT_FALSE(std::ifstream("menu.cfg").good());
+    setWindowProcedure(nullptr);
+}
+
+TEST_F(Shell, ResizeWithZeroHeightUsesOne) {
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    Event e;
+    e.kind = Event::Kind::Resize;
+    e.width = 640;
+    e.height = 0;
+    windowProc(e);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 1);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_PROJECTION);
+}
+
+} // namespace
