@@ -1,0 +1,212 @@
+// The pacer: beat steps, phase cues, cycle closing, halting, restarts and the tick wrap.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gui/gui.hpp"
+#include "platform/ticks.hpp"
+#include "training/menu_actions.hpp"
+#include "training/presets.hpp"
+#include "training/sound_cues.hpp"
+
+namespace {
+
+// A fresh Gui with the start-up session (goal 7, level 1), a settable clock and captured cues.
+class Pacer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setTickOverride(now);
+        gui = Gui();
+        gui.session.applyGoal(7, 1);
+        setCueObserver([this](const std::string& command) { cues.emplace_back(beat, command); });
+    }
+    void TearDown() override {
+        setCueObserver(nullptr);
+        clearTickOverride();
+        gui = Gui();
+    }
+
+    // One pulse beat `ms` after the previous one, as the frame driver delivers it.
+    void beatAfter(std::uint32_t ms) {
+        now += ms;
+        setTickOverride(now);
+        ++beat;
+        gui.session.onBeat(gui.inMenu != 0);
+    }
+    void beats(int count) {
+        for (int i = 0; i < count; ++i) beatAfter(1000);
+    }
+    std::vector<std::pair<int, std::string>> cuesOf(int firstBeat, int lastBeat) const {
+        std::vector<std::pair<int, std::string>> out;
+        for (const auto& cue : cues)
+            if (cue.first >= firstBeat && cue.first <= lastBeat) out.push_back(cue);
+        return out;
+    }
+
+    std::uint32_t now = 50000;
+    int beat = 0; // beats since the last restart
+    std::vector<std::pair<int, std::string>> cues;
+};
+
+using Cues = std::vector<std::pair<int, std::string>>;
+
+TEST_F(Pacer, StartUpFormulaCuesPhasesAndClosesTenCycles) {
+    gui.session.restart();
+    EXPECT_EQ(gui.inMenu, 0);
+    EXPECT_TRUE(gui.session.phaseChanged);
+
+    beats(1);
+    EXPECT_TRUE(cues.empty()) << "the first inhale begins silently";
+    EXPECT_EQ(gui.session.beatInPhase, 1);
+    EXPECT_EQ(gui.session.phase, 0);
+
+    beats(9);
+    EXPECT_EQ(cuesOf(1, 10), (Cues{{2, "play ./img/2.wav"},
+                                   {6, "play ./img/3.wav"},
+                                   {8, "play ./img/4.wav"},
+                                   {10, "play ./img/1.wav"}}));
+    // The first cycle also holds the interval before its first beat: ten intervals, nine beats.
+    ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
+    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], 10000.0f / 9.0f);
+    EXPECT_EQ(gui.session.cyclesLeft, 9);
+    EXPECT_EQ(gui.session.phase, 0);
+    EXPECT_EQ(gui.session.beatInPhase, 1);
+
+    // Cycle k closes at beat 9k + 1.
+    beats(80);
+    EXPECT_EQ(gui.session.cyclesLeft, 1);
+    EXPECT_EQ(gui.session.cycleMeans.size(), 9u);
+    beats(1);
+    EXPECT_EQ(beat, 91);
+    EXPECT_EQ(gui.session.cyclesLeft, 0);
+    EXPECT_EQ(gui.session.cycleMeans.size(), 10u);
+    EXPECT_EQ(gui.session.beatIntervals.size(), 91u);
+    for (std::size_t k = 1; k < 10; ++k) EXPECT_FLOAT_EQ(gui.session.cycleMeans[k], 1000.0f);
+    for (int k = 1; k <= 10; ++k)
+        EXPECT_EQ(cuesOf(9 * k + 1, 9 * k + 1), (Cues{{9 * k + 1, "play ./img/1.wav"}})) << k;
+    EXPECT_EQ(cues.size(), 40u);
+}
+
+TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
+    gui.session.phaseBeats = {3, 0, 3, 0};
+    gui.session.restart();
+    beats(13);
+    EXPECT_EQ(cues, (Cues{{4, "play ./img/3.wav"},
+                          {7, "play ./img/1.wav"},
+                          {10, "play ./img/3.wav"},
+                          {13, "play ./img/1.wav"}}));
+    ASSERT_EQ(gui.session.cycleMeans.size(), 2u);
+    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], 7000.0f / 6.0f);
+    EXPECT_FLOAT_EQ(gui.session.cycleMeans[1], 1000.0f);
+    EXPECT_EQ(gui.session.phase, 0);
+
+    // "Raise the tone" at level 1 has no second pause: the inhale follows the exhale directly.
+    cues.clear();
+    goalRowClicked(10);
+    ASSERT_EQ(gui.session.phaseBeats, (BreathFormula{4, 2, 4, 0}));
+    gui.session.restart();
+    beat = 0;
+    beats(11);
+    EXPECT_EQ(cues, (Cues{{5, "play ./img/2.wav"}, {7, "play ./img/3.wav"}, {11, "play ./img/1.wav"}}));
+    EXPECT_EQ(gui.session.cycleMeans.size(), 1u);
+}
+
+TEST_F(Pacer, UnevenBeatsGiveTheCycleMeanOverItsBeats) {
+    gui.session.phaseBeats = {1, 0, 1, 0};
+    gui.session.restart();
+    beatAfter(600);
+    beatAfter(900);
+    beatAfter(1200);
+    ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
+    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], (600.0f + 900.0f + 1200.0f) / 2.0f);
+    EXPECT_EQ(gui.session.beatIntervals, (std::vector<float>{600.0f, 900.0f, 1200.0f}));
+    EXPECT_EQ(gui.session.cycleTimeMs, 0);
+}
+
+TEST_F(Pacer, BeatsWhileHaltedChangeNothing) {
+    gui.session.restart();
+    beats(4);
+    gui.inMenu = 1; // Enter
+    const TrainingSession before = gui.session;
+    cues.clear();
+    beats(25);
+    EXPECT_TRUE(cues.empty());
+    EXPECT_EQ(gui.session.beatInPhase, before.beatInPhase);
+    EXPECT_EQ(gui.session.phase, before.phase);
+    EXPECT_EQ(gui.session.lastBeatTick, before.lastBeatTick);
+    EXPECT_EQ(gui.session.cycleTimeMs, before.cycleTimeMs);
+    EXPECT_EQ(gui.session.cyclesLeft, before.cyclesLeft);
+    EXPECT_EQ(gui.session.beatIntervals, before.beatIntervals);
+    EXPECT_EQ(gui.session.cycleMeans, before.cycleMeans);
+}
+
+TEST_F(Pacer, RestartAfterEnterInMidPhaseBeginsAtTheFirstBeat) {
+    gui.session.restart();
+    beats(13); // second cycle, in the pause after the inhale
+    ASSERT_EQ(gui.session.phase, 1);
+    ASSERT_EQ(gui.session.beatInPhase, 3);
+    gui.inMenu = 1;          // Enter
+    now += 7000;             // the user waits in the menu
+    gui.session.restart();   // Space
+    EXPECT_EQ(gui.inMenu, 0);
+    EXPECT_EQ(gui.session.phase, 0);
+    EXPECT_EQ(gui.session.beatInPhase, 0);
+    EXPECT_EQ(gui.session.cyclesLeft, gui.session.cyclesSetting);
+    EXPECT_TRUE(gui.session.beatIntervals.empty());
+    EXPECT_TRUE(gui.session.cycleMeans.empty());
+
+    cues.clear();
+    beat = 0;
+    beatAfter(500);
+    // The first interval spans the whole pause since the last measured beat.
+    ASSERT_EQ(gui.session.beatIntervals.size(), 1u);
+    EXPECT_FLOAT_EQ(gui.session.beatIntervals[0], 7500.0f);
+    EXPECT_TRUE(cues.empty());
+    beats(1);
+    EXPECT_EQ(cues, (Cues{{2, "play ./img/2.wav"}}));
+}
+
+TEST_F(Pacer, TickWrapBetweenTwoBeatsStillMeasuresTheInterval) {
+    now = 0xFFFFFE00u;
+    setTickOverride(now);
+    gui.session.applyGoal(7, 1);
+    gui.session.restart();
+    beatAfter(0x180); // lands on 0xFFFFFF80
+    beatAfter(0x300); // wraps to 0x00000280
+    EXPECT_EQ(gui.session.lastBeatTick, 0x280u);
+    ASSERT_EQ(gui.session.beatIntervals.size(), 2u);
+    EXPECT_FLOAT_EQ(gui.session.beatIntervals[1], 768.0f);
+    EXPECT_EQ(gui.session.cycleTimeMs, 0x180 + 0x300);
+}
+
+TEST_F(Pacer, GoalAndLevelChangesResetCountersButNotTheSessionLength) {
+    gui.session.restart();
+    beats(91);
+    ASSERT_EQ(gui.session.cyclesLeft, 0);
+    gui.inMenu = 1; // the training screen returns to the menu
+    gui.session.phaseChanged = false;
+
+    now += 3000;
+    setTickOverride(now);
+    gui.session.applyGoal(9, 2);
+    EXPECT_EQ(gui.session.phaseBeats, (BreathFormula{2, 8, 4, 8}));
+    EXPECT_EQ(gui.session.cyclesLeft, 0);
+    EXPECT_FALSE(gui.session.phaseChanged);
+    EXPECT_EQ(gui.inMenu, 1);
+    EXPECT_EQ(gui.session.lastBeatTick, now);
+    EXPECT_TRUE(gui.session.beatIntervals.empty());
+    EXPECT_TRUE(gui.session.cycleMeans.empty());
+
+    // A goal outside the goal rows keeps the formula but still resets the counters.
+    gui.session.applyGoal(3, 2);
+    EXPECT_EQ(gui.session.goal, 3);
+    EXPECT_EQ(gui.session.phaseBeats, (BreathFormula{2, 8, 4, 8}));
+
+    startClicked(0);
+    EXPECT_EQ(gui.session.cyclesLeft, 10);
+    EXPECT_EQ(gui.inMenu, 0);
+}
+
+} // namespace
