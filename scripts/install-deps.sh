@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages halvent needs to build, run and test; skips apt when all are there.
+# Usage: scripts/install-deps.sh            (as root, or a user who may use sudo)
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config git
+    # program: window and input, sound, bitmap font, OpenGL (Mesa, with EGL for headless tests)
+    libsdl2-dev libsdl2-mixer-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+    libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
+    # tests: GoogleTest, image references, a virtual display driven like a person would,
+    # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
+    libgtest-dev libgmock-dev libpng-dev xvfb xauth xdotool x11-apps imagemagick sox
+    clang libclang-rt-14-dev
+    # benchmarks and packaging
+    libbenchmark-dev dpkg-dev fakeroot file
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "error: these packages are missing and sudo is not available: ${missing[*]}" >&2
+        echo "Run this script as root." >&2
+        exit 1
+    fi
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update
+"${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
