@@ -20,7 +20,8 @@ bool deviceOpen = false;
 std::unordered_map<std::string, CachedWave> waves; // decoded once, kept until closeAudio
 
 void freeWaves() {
-    for (auto& [path, wave] : waves) Mix_FreeChunk(wave.chunk);
+    for (auto& [path, wave] : waves)
+        Mix_FreeChunk(wave.chunk);
     waves.clear();
 }
 
@@ -48,7 +49,9 @@ void closeAudio() {
     deviceOpen = false;
 }
 
-bool audioAvailable() { return deviceOpen; }
+bool audioAvailable() {
+    return deviceOpen;
+}
 
 bool playWaveFile(const std::string& path) {
     if (!deviceOpen || path.empty()) return false;
@@ -77,4 +80,6 @@ bool setMasterVolume(std::uint32_t level) {
     return true;
 }
 
-int soundingVoices() { return deviceOpen ? Mix_Playing(-1) : 0; }
+int soundingVoices() {
+    return deviceOpen ? Mix_Playing(-1) : 0;
+}

@@ -49,7 +49,8 @@ void releaseStepper(std::uint32_t position) {
 
 // The pressed look of a main-menu entry; "Выход" has its own red.
 void pressMenuItem(std::uint32_t position, float red) {
-    if (position < gui.menuItems.size()) gui.styleMenuItem(0.1f, 0.1f, 20, red, 0.0f, 0.0f, 0.7f, position);
+    if (position < gui.menuItems.size())
+        gui.styleMenuItem(0.1f, 0.1f, 20, red, 0.0f, 0.0f, 0.7f, position);
 }
 
 // A page as bit sets of panel and small-button positions (bit n = position n), and its rows.
@@ -61,7 +62,8 @@ struct Page {
 
 constexpr std::uint32_t bits(std::initializer_list<std::uint32_t> positions) {
     std::uint32_t set = 0;
-    for (std::uint32_t p : positions) set |= 1u << p;
+    for (std::uint32_t p : positions)
+        set |= 1u << p;
     return set;
 }
 
@@ -72,15 +74,16 @@ void showPage(std::uint32_t menuPosition, const Page& page, void (*writeStatusWo
     for (std::uint32_t position : kPagePanels)
         if (position < gui.panels.size())
             gui.panels[position].visible = (page.panels >> position) & 1u;
-    for (std::uint32_t position = 0; position < kSmallButtonCount && position < gui.smallButtons.size();
-         ++position)
+    for (std::uint32_t position = 0;
+         position < kSmallButtonCount && position < gui.smallButtons.size(); ++position)
         gui.smallButtons[position].visible = (page.smallButtons >> position) & 1u;
     if (writeStatusWords) writeStatusWords();
     if (page.rowGroup != kNoRows) gui.showListGroup(page.rowGroup);
 }
 
 void writeFormulaWords() {
-    for (std::size_t entry = 0; entry < 4; ++entry) writeFormulaWord(entry);
+    for (std::size_t entry = 0; entry < 4; ++entry)
+        writeFormulaWord(entry);
 }
 
 void writeVolumeWord() {
@@ -95,15 +98,16 @@ void startClicked(std::uint32_t position) {
     gui.session.restart();
 }
 
-void goalMenuClicked(std::uint32_t position) { showPage(position, {bits({3}), 0, kGoalRows}, nullptr); }
+void goalMenuClicked(std::uint32_t position) {
+    showPage(position, {bits({3}), 0, kGoalRows}, nullptr);
+}
 
 void modeMenuClicked(std::uint32_t position) {
     showPage(position, {bits({4, 5}), bits({7, 8}), kLevelRows}, writeCyclesWord);
 }
 
 void formulaMenuClicked(std::uint32_t position) {
-    showPage(position,
-             {bits({8, 9, 10, 11}), bits({9, 10, 11, 12, 13, 14, 15, 16}), kNoRows},
+    showPage(position, {bits({8, 9, 10, 11}), bits({9, 10, 11, 12, 13, 14, 15, 16}), kNoRows},
              writeFormulaWords);
 }
 
@@ -139,8 +143,10 @@ void formulaStepClicked(std::uint32_t position) {
 void cyclesStepClicked(std::uint32_t position) {
     releaseStepper(position);
     std::int32_t& cycles = gui.session.cyclesSetting;
-    if (position == 7) cycles = cycles > 10 ? cycles - 10 : 10;
-    else cycles = cycles < 60 ? cycles + 10 : 60;
+    if (position == 7)
+        cycles = cycles > 10 ? cycles - 10 : 10;
+    else
+        cycles = cycles < 60 ? cycles + 10 : 60;
     gui.session.cyclesLeft = cycles;
     writeCyclesWord();
 }

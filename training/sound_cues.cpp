@@ -52,7 +52,9 @@ void playCue(const char* command) {
     if (!file.empty()) playWaveFile(file); // fire and forget: a missing file just stays silent
 }
 
-void setCueObserver(CueObserver observer) { cueObserver = std::move(observer); }
+void setCueObserver(CueObserver observer) {
+    cueObserver = std::move(observer);
+}
 
 const char* volumeWord(std::int32_t volume) {
     static const char* const words[] = {

@@ -11,10 +11,14 @@ namespace {
 // The cue of the phase just reached; 4 is the inhale that begins the next cycle.
 const char* phaseCue(std::int32_t phase) {
     switch (phase) {
-    case 1: return "play ./img/2.wav";
-    case 2: return "play ./img/3.wav";
-    case 3: return "play ./img/4.wav";
-    default: return "play ./img/1.wav";
+    case 1:
+        return "play ./img/2.wav";
+    case 2:
+        return "play ./img/3.wav";
+    case 3:
+        return "play ./img/4.wav";
+    default:
+        return "play ./img/1.wav";
     }
 }
 
@@ -45,9 +49,9 @@ void TrainingSession::onBeat(bool halted) {
         const std::int64_t beats = static_cast<std::int64_t>(phaseBeats[0]) + phaseBeats[1] +
                                    phaseBeats[2] + phaseBeats[3];
         // The steppers and presets keep inhale and exhale at least 1, so beats is positive.
-        cycleMeans.push_back(
-            beats > 0 ? static_cast<float>(static_cast<double>(cycleTimeMs) / static_cast<double>(beats))
-                      : 0.0f);
+        cycleMeans.push_back(beats > 0 ? static_cast<float>(static_cast<double>(cycleTimeMs) /
+                                                            static_cast<double>(beats))
+                                       : 0.0f);
         --cyclesLeft;
         cycleTimeMs = 0;
     }

@@ -18,7 +18,8 @@ namespace {
 // visibility and selections; coordinates do not matter here.
 void buildMenuWidgets() {
     gui = Gui();
-    for (int i = 0; i < 7; ++i) gui.addMenuItem(-0.65f, 0.8f - 0.2f * i, 0.27f, 0.09f, 1, "", nullptr, nullptr);
+    for (int i = 0; i < 7; ++i)
+        gui.addMenuItem(-0.65f, 0.8f - 0.2f * i, 0.27f, 0.09f, 1, "", nullptr, nullptr);
     const int panelIndices[] = {0, 3, 4, 5, 6, 7, 1, 2, 8, 9, 10, 11};
     for (int index : panelIndices) {
         const bool shown = index == 5 || index == 1 || index == 2;
@@ -26,9 +27,11 @@ void buildMenuWidgets() {
     }
     for (int row = 0; row < 25; ++row) {
         const int group = row < 4 ? 0 : row < 7 ? 1 : row < 19 ? 2 : 3;
-        gui.addListButton(group, 0.3f, 0.0f, 0.15f, 0.05f, group == 2 ? 1 : 0, "", nullptr, nullptr);
+        gui.addListButton(group, 0.3f, 0.0f, 0.15f, 0.05f, group == 2 ? 1 : 0, "", nullptr,
+                          nullptr);
     }
-    for (int b = 0; b < 17; ++b) gui.addSmallButton(0.3f, 0.0f, 1, 0, 0, 0.1f, 0.05f, 0, "", nullptr, nullptr);
+    for (int b = 0; b < 17; ++b)
+        gui.addSmallButton(0.3f, 0.0f, 1, 0, 0, 0.1f, 0.05f, 0, "", nullptr, nullptr);
     gui.selectListButton(1.0f, 0.3f, 0.31f, 5);
     gui.selectListButton(1.0f, 0.3f, 0.31f, 7);
     gui.session.applyGoal(7, 1);
@@ -49,7 +52,7 @@ std::set<int> selectedRows() {
 }
 
 class Menu : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setTickOverride(1000);
         buildMenuWidgets();
@@ -66,12 +69,12 @@ TEST(Presets, EveryGoalAtTheLowestAndHighestLevel) {
         BreathFormula level1, level6;
     };
     const Row table[] = {
-        {7, {1, 4, 2, 2}, {6, 24, 12, 12}},   {8, {1, 2, 2, 2}, {6, 12, 12, 12}},
-        {9, {1, 4, 2, 4}, {6, 24, 12, 24}},   {10, {4, 2, 4, 0}, {24, 12, 24, 0}},
-        {11, {1, 2, 2, 0}, {6, 12, 12, 0}},   {12, {1, 4, 2, 0}, {6, 24, 12, 0}},
-        {13, {2, 0, 2, 2}, {12, 0, 12, 12}},  {14, {1, 0, 1, 2}, {6, 0, 6, 37}},
-        {15, {2, 1, 2, 1}, {12, 6, 12, 6}},   {16, {1, 1, 1, 1}, {36, 36, 36, 36}},
-        {17, {3, 1, 3, 1}, {18, 6, 18, 6}},   {18, {2, 0, 2, 0}, {12, 0, 12, 0}},
+        {7, {1, 4, 2, 2}, {6, 24, 12, 12}},  {8, {1, 2, 2, 2}, {6, 12, 12, 12}},
+        {9, {1, 4, 2, 4}, {6, 24, 12, 24}},  {10, {4, 2, 4, 0}, {24, 12, 24, 0}},
+        {11, {1, 2, 2, 0}, {6, 12, 12, 0}},  {12, {1, 4, 2, 0}, {6, 24, 12, 0}},
+        {13, {2, 0, 2, 2}, {12, 0, 12, 12}}, {14, {1, 0, 1, 2}, {6, 0, 6, 37}},
+        {15, {2, 1, 2, 1}, {12, 6, 12, 6}},  {16, {1, 1, 1, 1}, {36, 36, 36, 36}},
+        {17, {3, 1, 3, 1}, {18, 6, 18, 6}},  {18, {2, 0, 2, 0}, {12, 0, 12, 0}},
     };
     for (const Row& row : table) {
         EXPECT_EQ(presetFormula(row.goal, 1), row.level1) << "goal " << row.goal;
@@ -130,7 +133,7 @@ TEST_F(Menu, ClickingTheSameGoalAgainResetsTheCounters) {
 
 TEST_F(Menu, RowsOutsideTheirRangeOnlySelect) {
     const BreathFormula before = gui.session.phaseBeats;
-    goalRowClicked(3);   // a hide toggle passes its own position to a row action
+    goalRowClicked(3); // a hide toggle passes its own position to a row action
     levelRowClicked(4);
     exerciseRowClicked(2);
     EXPECT_EQ(gui.session.phaseBeats, before);
@@ -171,7 +174,8 @@ PageView visiblePage() {
 
 std::set<int> range(int first, int last) {
     std::set<int> out;
-    for (int i = first; i <= last; ++i) out.insert(i);
+    for (int i = first; i <= last; ++i)
+        out.insert(i);
     return out;
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 // A fresh Gui with the start-up session (goal 7, level 1), a settable clock and captured cues.
 class Pacer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setTickOverride(now);
         gui = Gui();
@@ -36,7 +36,8 @@ protected:
         gui.session.onBeat(gui.inMenu != 0);
     }
     void beats(int count) {
-        for (int i = 0; i < count; ++i) beatAfter(1000);
+        for (int i = 0; i < count; ++i)
+            beatAfter(1000);
     }
     std::vector<std::pair<int, std::string>> cuesOf(int firstBeat, int lastBeat) const {
         std::vector<std::pair<int, std::string>> out;
@@ -83,7 +84,8 @@ TEST_F(Pacer, StartUpFormulaCuesPhasesAndClosesTenCycles) {
     EXPECT_EQ(gui.session.cyclesLeft, 0);
     EXPECT_EQ(gui.session.cycleMeans.size(), 10u);
     EXPECT_EQ(gui.session.beatIntervals.size(), 91u);
-    for (std::size_t k = 1; k < 10; ++k) EXPECT_FLOAT_EQ(gui.session.cycleMeans[k], 1000.0f);
+    for (std::size_t k = 1; k < 10; ++k)
+        EXPECT_FLOAT_EQ(gui.session.cycleMeans[k], 1000.0f);
     for (int k = 1; k <= 10; ++k)
         EXPECT_EQ(cuesOf(9 * k + 1, 9 * k + 1), (Cues{{9 * k + 1, "play ./img/1.wav"}})) << k;
     EXPECT_EQ(cues.size(), 40u);
@@ -109,7 +111,8 @@ TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
     gui.session.restart();
     beat = 0;
     beats(11);
-    EXPECT_EQ(cues, (Cues{{5, "play ./img/2.wav"}, {7, "play ./img/3.wav"}, {11, "play ./img/1.wav"}}));
+    EXPECT_EQ(cues,
+              (Cues{{5, "play ./img/2.wav"}, {7, "play ./img/3.wav"}, {11, "play ./img/1.wav"}}));
     EXPECT_EQ(gui.session.cycleMeans.size(), 1u);
 }
 
@@ -147,9 +150,9 @@ TEST_F(Pacer, RestartAfterEnterInMidPhaseBeginsAtTheFirstBeat) {
     beats(13); // second cycle, in the pause after the inhale
     ASSERT_EQ(gui.session.phase, 1);
     ASSERT_EQ(gui.session.beatInPhase, 3);
-    gui.inMenu = 1;          // Enter
-    now += 7000;             // the user waits in the menu
-    gui.session.restart();   // Space
+    gui.inMenu = 1;        // Enter
+    now += 7000;           // the user waits in the menu
+    gui.session.restart(); // Space
     EXPECT_EQ(gui.inMenu, 0);
     EXPECT_EQ(gui.session.phase, 0);
     EXPECT_EQ(gui.session.beatInPhase, 0);
