@@ -1,7 +1,50 @@
-// STUB: replaced by text output.
+// Text output: glyph quads cut from the 16 x 16 atlas, and bitmap-font text from display lists.
 #include "render/text.hpp"
-#include "gui/gui.hpp"
 
-void Gui::drawText(float, float, float, std::string_view) {}
-void createBitmapFont() {}
-void drawBitmapText(double, double, double, std::size_t, const char*) {}
+#include <GL/gl.h>
+
+#include "gui/gui.hpp"
+#include "platform/bitmap_font.hpp"
+
+void Gui::drawText(float x, float y, float size, std::string_view text) {
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(fontTexture));
+    const double h = size;
+    const double advance = h / 1.5; // neighbouring glyphs overlap by a third of their width
+    const double top = y + h / 1.5;
+    const double bottom = y - h / 1.5;
+    const float z = -0.005f;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned b = static_cast<unsigned char>(text[i]);
+        const unsigned row = b / 16; // counted from the top of the atlas
+        const unsigned column = b - 16 * row;
+        const double leftS = column * 0.0625;
+        const double rightS = (column + 1) * 0.0625;
+        const double topT = (16 - row) * 0.0625;
+        const double bottomT = (15 - row) * 0.0625;
+        const double leftX = x + static_cast<double>(i) * advance;
+        const double rightX = leftX + h;
+        glBegin(GL_QUADS);
+        glTexCoord2f(static_cast<float>(leftS), static_cast<float>(topT));
+        glVertex3f(static_cast<float>(leftX), static_cast<float>(top), z);
+        glTexCoord2f(static_cast<float>(leftS), static_cast<float>(bottomT));
+        glVertex3f(static_cast<float>(leftX), static_cast<float>(bottom), z);
+        glTexCoord2f(static_cast<float>(rightS), static_cast<float>(bottomT));
+        glVertex3f(static_cast<float>(rightX), static_cast<float>(bottom), z);
+        glTexCoord2f(static_cast<float>(rightS), static_cast<float>(topT));
+        glVertex3f(static_cast<float>(rightX), static_cast<float>(top), z);
+        glEnd();
+    }
+}
+
+void createBitmapFont() {
+    // 255 lists, not 256: code 255 has none, and no bitmap-font text uses it.
+    const BitmapFontRequest request{"DadiDiva", 60, 300, kBitmapFontListBase, 255};
+    buildBitmapFont(request);
+}
+
+void drawBitmapText(double x, double y, double z, std::size_t count, const char* bytes) {
+    glDisable(GL_TEXTURE_2D); // bitmaps are not textured
+    glRasterPos3d(x, y, z);   // takes the current colour for the glyphs
+    glListBase(kBitmapFontListBase);
+    glCallLists(static_cast<GLsizei>(count), GL_UNSIGNED_BYTE, bytes);
+}
