@@ -1,14 +1,17 @@
 // Goal presets, the row actions, the menu pages and the formula and cycle steppers.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/shell.hpp"
 #include "gui/gui.hpp"
 #include "platform/events.hpp"
 #include "platform/ticks.hpp"
+#include "support/test_support.hpp"
 #include "training/menu_actions.hpp"
 #include "training/presets.hpp"
 
@@ -302,6 +305,23 @@ TEST_F(Menu, ExitRestylesItsEntryThenAsksTheWindowToClose) {
     EXPECT_EQ(sentEvents, (std::vector<Event::Kind>{Event::Kind::Close}));
     EXPECT_FLOAT_EQ(gui.menuItems[6].growY, 0.1f);
     EXPECT_FLOAT_EQ(gui.menuItems[6].alpha, 0.7f);
+}
+
+TEST_F(Menu, ExitEndsTheProgramThroughTheWindowProcedure) {
+    ScratchDirectory scratch;
+    gui.smallButtons[2].raised = 0; // the settings written on the way out show the toggle
+    setWindowProcedure(windowProc);
+    exitClicked(6);
+    exitClicked(6); // a second click before the quit is taken changes nothing
+    setWindowProcedure(nullptr);
+    EXPECT_TRUE(shutdownDone());
+    EXPECT_TRUE(quitRequested());
+    EXPECT_EQ(quitExitCode(), 0);
+    std::ifstream settings("menu.cfg", std::ios::binary);
+    std::string stored;
+    std::getline(settings, stored);
+    EXPECT_EQ(stored.substr(0, 5), "00100");
+    clearQuit();
 }
 
 } // namespace
