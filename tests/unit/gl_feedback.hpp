@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -97,4 +98,46 @@ inline bool saveFramePpm(const std::string& path) {
     for (int row = 599; row >= 0; --row)
         std::fwrite(rgb.data() + static_cast<std::size_t>(row) * 800 * 3, 1, 800 * 3, file);
     return std::fclose(file) == 0;
+}
+
+// A glyph of textured text as the feedback shows it: its quad's left edge, vertical centre,
+// colour, and the byte read back from the atlas cell (16 x 16 cells, row 0 at the top).
+struct FeedbackGlyph {
+    float left, centreY;
+    FeedbackVertex colour;
+    unsigned char byte;
+};
+
+// The glyphs among `prims` (quads at the text depth -0.005, two triangles each), in order.
+inline std::vector<FeedbackGlyph> feedbackGlyphs(const std::vector<FeedbackPrimitive>& prims) {
+    std::vector<FeedbackGlyph> out;
+    bool second = false;
+    for (const auto& p : prims) {
+        if (p.kind != FeedbackPrimitive::Kind::Polygon || p.vertices.size() != 3) continue;
+        if (p.vertices[0].z < -0.0051f || p.vertices[0].z > -0.0049f) continue;
+        second = !second;
+        if (!second) continue; // both triangles of a quad span the whole quad
+        float minX = 9, minY = 9, maxY = -9, minS = 9, maxT = -9;
+        for (const auto& v : p.vertices) {
+            minX = std::min(minX, v.x);
+            minY = std::min(minY, v.y);
+            maxY = std::max(maxY, v.y);
+            minS = std::min(minS, v.s);
+            maxT = std::max(maxT, v.t);
+        }
+        const int column = static_cast<int>(minS * 16.0f + 0.5f);
+        const int row = 16 - static_cast<int>(maxT * 16.0f + 0.5f);
+        out.push_back({minX, (minY + maxY) / 2, p.vertices[0],
+                       static_cast<unsigned char>(row * 16 + column)});
+    }
+    return out;
+}
+
+// The bytes of the glyphs whose centre line is within 0.01 of `centreY`.
+inline std::string glyphTextAt(const std::vector<FeedbackGlyph>& glyphs, float centreY) {
+    std::string text;
+    for (const auto& g : glyphs)
+        if (g.centreY > centreY - 0.01f && g.centreY < centreY + 0.01f)
+            text.push_back(static_cast<char>(g.byte));
+    return text;
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "gl_feedback.hpp"
 #include "gui/gui.hpp"
@@ -192,6 +194,26 @@ TEST_F(PulseGraphTest, EqualOrZeroIntervalsDrawAFiniteCurveAlongTheMiddle) {
     gui.pulseIntervalMode = 1;
     gui.session.cycleMeans = lists[0];
     for (const auto& v : curve(drawGraph())) EXPECT_NEAR(v.y, -0.35f, kEps);
+}
+
+// The highest rate (from the shortest interval) above the panel, the lowest below it.
+TEST_F(PulseGraphTest, LabelsShowTheHighestAndLowestRate) {
+    const std::pair<std::vector<float>, std::pair<std::string_view, std::string_view>> cases[] = {
+        {{833.0f, 8000.0f}, {" 72уд/мин"_cp1251v, " 07уд/мин"_cp1251v}},
+        {{1000.0f, 571.0f, 999.0f}, {"105уд/мин"_cp1251v, " 60уд/мин"_cp1251v}},
+        {{0.0f, 60000.0f}, {"999уд/мин"_cp1251v, " 01уд/мин"_cp1251v}},
+    };
+    gui.pulseIntervalMode = 1;
+    for (const auto& [means, labels] : cases) {
+        gui.session.cycleMeans = means;
+        const auto glyphs = feedbackGlyphs(captureFeedback([] { gui.drawPulseGraph(); }));
+        EXPECT_EQ(glyphTextAt(glyphs, -0.08f), labels.first);
+        EXPECT_EQ(glyphTextAt(glyphs, -0.62f), labels.second);
+        ASSERT_EQ(glyphs.size(), 18u);
+        EXPECT_NEAR(glyphs[0].left, 0.4f, kEps);
+        EXPECT_NEAR(glyphs[0].colour.b, 0.9f, kEps);
+        EXPECT_NEAR(glyphs[0].colour.g, 0.1f, kEps);
+    }
 }
 
 TEST_F(PulseGraphTest, HiddenGraphOnlySwitchesTexturingOn) {

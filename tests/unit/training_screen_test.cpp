@@ -8,6 +8,7 @@
 
 #include "gl_feedback.hpp"
 #include "gui/gui.hpp"
+#include "platform/cp1251.hpp"
 #include "render/hide_toggles.hpp"
 #include "render/training_screen_state.hpp"
 #include "support/test_support.hpp"
@@ -157,6 +158,26 @@ TEST_F(TrainingScreenTest, FirstFrameOfEachPhaseReseedsAndConsumesTheFlag) {
             for (const auto& v : p.vertices) top = std::max(top, v.y);
         EXPECT_NEAR(top, 0.2f + radii[phase], kEps);
     }
+}
+
+TEST_F(TrainingScreenTest, PhaseWordInThePhaseTint) {
+    const std::string_view words[4] = {"Вдох"_cp1251v, "Пауза"_cp1251v, "Выдох"_cp1251v,
+                                       "Пауза"_cp1251v};
+    const float lefts[4] = {-0.25f, -0.3f, -0.3f, -0.3f};
+    const float reds[4] = {0.76f, 0.31f, 0.31f, 0.31f};
+    for (std::int32_t phase = 0; phase < 4; ++phase) {
+        SCOPED_TRACE(phase);
+        gui.session.phase = phase;
+        const auto glyphs = feedbackGlyphs(frame());
+        EXPECT_EQ(glyphTextAt(glyphs, 0.6f), words[phase]);
+        ASSERT_FALSE(glyphs.empty());
+        EXPECT_NEAR(glyphs[0].left, lefts[phase], kEps);
+        EXPECT_NEAR(glyphs[0].colour.r, reds[phase], kEps);
+        EXPECT_NEAR(glyphs[0].colour.a, 0.9f, kEps);
+    }
+    gui.session.phase = 5; // no word for an unknown phase
+    gui.session.cycleMeans.clear();
+    EXPECT_TRUE(feedbackGlyphs(frame()).empty());
 }
 
 // The current bar's moving end is drawn where barFill stands and eases a tenth of the way
