@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "gui/gui.hpp"
 #include "platform/events.hpp"
