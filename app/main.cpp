@@ -119,6 +119,6 @@ int main(int argc, char** argv) {
 
     // --- end ---
     closeAudio();
-    destroyMainWindow();
+    shutdownPlatform();
     return 1;
 }

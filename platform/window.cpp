@@ -155,4 +155,9 @@ void destroyMainWindow() {
     }
 }
 
+void shutdownPlatform() {
+    destroyMainWindow();
+    SDL_Quit();
+}
+
 bool hasCurrentGlContext() { return SDL_GL_GetCurrentContext() != nullptr; }

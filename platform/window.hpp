@@ -35,6 +35,9 @@ void swapWindowBuffers();
 // Releases the context (made not current first), then the window. Safe to call twice.
 void destroyMainWindow();
 
+// Ends the platform at program exit (after the window is gone). Main thread only.
+void shutdownPlatform();
+
 // True while some OpenGL context is current on this thread.
 bool hasCurrentGlContext();
 
