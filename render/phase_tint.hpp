@@ -9,10 +9,17 @@
 // the given alpha; an unknown phase leaves the colour in force.
 inline void setPhaseTint(std::int32_t phase, float alpha) {
     switch (phase) {
-    case 0: glColor4f(0.76f, 0.39f, 0.31f, alpha); break;
-    case 2: glColor4f(0.31f, 0.39f, 0.76f, alpha); break;
+    case 0:
+        glColor4f(0.76f, 0.39f, 0.31f, alpha);
+        break;
+    case 2:
+        glColor4f(0.31f, 0.39f, 0.76f, alpha);
+        break;
     case 1:
-    case 3: glColor4f(0.31f, 0.76f, 0.39f, alpha); break;
-    default: break;
+    case 3:
+        glColor4f(0.31f, 0.76f, 0.39f, alpha);
+        break;
+    default:
+        break;
     }
 }

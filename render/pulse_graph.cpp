@@ -87,8 +87,8 @@ void Gui::drawPulseGraph() {
     const std::size_t n = list.size();
     if (n < needed) return;
 
-    const auto [minIt, maxIt] = std::minmax_element(list.begin() + static_cast<long>(first),
-                                                    list.end());
+    const auto [minIt, maxIt] =
+        std::minmax_element(list.begin() + static_cast<long>(first), list.end());
     const float minInterval = *minIt, maxInterval = *maxIt;
 
     glColor4f(0.0f, 0.1f, 0.9f, 1.0f);
@@ -118,7 +118,8 @@ void Gui::drawPulseGraph() {
         // The mean rate of the ten beats from i - 1 on.
         for (std::size_t i = 2; i + 8 < n; ++i) {
             float sum = 0.0f;
-            for (std::size_t k = i - 1; k <= i + 8; ++k) sum += curveRate(list[k]);
+            for (std::size_t k = i - 1; k <= i + 8; ++k)
+                sum += curveRate(list[k]);
             glVertex3f(pointX(i - 2, n), scale.y(sum / 10.0f), z);
         }
     }

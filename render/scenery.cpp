@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kGrid = 49;         // lens grid points per side
+constexpr int kGrid = 49; // lens grid points per side
 constexpr float kLensRadius = 1.2f;
 constexpr double kPhaseStep = 0.031415927410125735; // pi/100 per drawn frame
 
@@ -33,11 +33,18 @@ void Gui::drawBackgroundMesh() {
     glRotatef(-phi, 0.0f, 0.0f, 1.0f); // the radian value read as degrees: a slow turn
     glTranslatef(q - p, p - q, 0.0f);
     switch (session.phase) {
-    case 0: glColor4f(0.9f, 0.961f, 0.969f, 1.0f); break;
-    case 2: glColor4f(0.969f, 0.961f, 0.9f, 1.0f); break;
+    case 0:
+        glColor4f(0.9f, 0.961f, 0.969f, 1.0f);
+        break;
+    case 2:
+        glColor4f(0.969f, 0.961f, 0.9f, 1.0f);
+        break;
     case 1:
-    case 3: glColor4f(0.969f, 0.9f, 0.961f, 1.0f); break;
-    default: break;
+    case 3:
+        glColor4f(0.969f, 0.9f, 0.961f, 1.0f);
+        break;
+    default:
+        break;
     }
 
     std::array<float, kGrid * kGrid> xs;

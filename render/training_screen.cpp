@@ -23,16 +23,25 @@ constexpr float kPacerY = 0.2f;               // centre of pacer and dials
 // Round shapes: one x unit is 400 pixels, one y unit 300.
 constexpr float kRound = 0.75f;
 
-bool isPhase(std::int32_t phase) { return phase >= 0 && phase <= 3; }
+bool isPhase(std::int32_t phase) {
+    return phase >= 0 && phase <= 3;
+}
 
 void drawPhaseWord(Gui& g, std::int32_t phase) {
     setPhaseTint(phase, 0.9f);
     switch (phase) {
-    case 0: g.drawText(-0.25f, 0.6f, 0.15f, "Вдох"_cp1251v); break;
-    case 2: g.drawText(-0.3f, 0.6f, 0.15f, "Выдох"_cp1251v); break;
+    case 0:
+        g.drawText(-0.25f, 0.6f, 0.15f, "Вдох"_cp1251v);
+        break;
+    case 2:
+        g.drawText(-0.3f, 0.6f, 0.15f, "Выдох"_cp1251v);
+        break;
     case 1:
-    case 3: g.drawText(-0.3f, 0.6f, 0.15f, "Пауза"_cp1251v); break;
-    default: break;
+    case 3:
+        g.drawText(-0.3f, 0.6f, 0.15f, "Пауза"_cp1251v);
+        break;
+    default:
+        break;
     }
 }
 
@@ -74,9 +83,15 @@ void drawPhaseBars(Gui& g, TrainingScreenState& state) {
         const float glow = s.phaseGlow[static_cast<std::size_t>(k)];
         float end = k < 2 ? 0.9f : -0.9f;
         switch (k) {
-        case 0: glColor4f(1.0f, 0.0f, 0.0f, glow); break;
-        case 2: glColor4f(0.0f, 0.0f, 1.0f, glow); break;
-        default: glColor4f(0.0f, 1.0f, 0.0f, glow); break;
+        case 0:
+            glColor4f(1.0f, 0.0f, 0.0f, glow);
+            break;
+        case 2:
+            glColor4f(0.0f, 0.0f, 1.0f, glow);
+            break;
+        default:
+            glColor4f(0.0f, 1.0f, 0.0f, glow);
+            break;
         }
         if (k == s.phase) {
             updateBarFill(s, k, state.barFill);
@@ -127,9 +142,15 @@ void drawBeatSquares(const TrainingSession& s) {
         for (std::int32_t i = 0; i < n; ++i) {
             const float alpha = (k == s.phase && i < s.beatInPhase) ? 1.0f : 0.4f;
             switch (k) {
-            case 0: glColor4f(1.0f, 0.0f, 0.0f, alpha); break;
-            case 2: glColor4f(0.0f, 0.0f, 1.0f, alpha); break;
-            default: glColor4f(0.0f, 1.0f, 0.0f, alpha); break;
+            case 0:
+                glColor4f(1.0f, 0.0f, 0.0f, alpha);
+                break;
+            case 2:
+                glColor4f(0.0f, 0.0f, 1.0f, alpha);
+                break;
+            default:
+                glColor4f(0.0f, 1.0f, 0.0f, alpha);
+                break;
             }
             const float offset = static_cast<float>(i) * step;
             const float u = k < 2 ? offset - 0.5f : 0.5f - offset;
@@ -197,17 +218,23 @@ void updatePacer(TrainingSession& s, const SensorState& sensor, TrainingScreenSt
     const bool breathingOut = sensor.breathIndicator == 0.5f;
     if (breathingIn) ring = static_cast<float>(ring + 0.02);
     if (breathingOut) ring = static_cast<float>(ring - 0.02);
-    if ((breathingIn && s.phase == 0) || (breathingOut && s.phase == 2))
-        ring = state.pacerRadius;
+    if ((breathingIn && s.phase == 0) || (breathingOut && s.phase == 2)) ring = state.pacerRadius;
 }
 
 void setPacerColour(std::int32_t phase) {
     switch (phase) {
-    case 0: glColor4f(0.9f, 0.1f, 0.01f, 0.5f); break;
+    case 0:
+        glColor4f(0.9f, 0.1f, 0.01f, 0.5f);
+        break;
     case 1:
-    case 3: glColor4f(0.1f, 0.9f, 0.01f, 0.5f); break;
-    case 2: glColor4f(0.1f, 0.01f, 0.0f, 0.5f); break;
-    default: break;
+    case 3:
+        glColor4f(0.1f, 0.9f, 0.01f, 0.5f);
+        break;
+    case 2:
+        glColor4f(0.1f, 0.01f, 0.0f, 0.5f);
+        break;
+    default:
+        break;
     }
 }
 

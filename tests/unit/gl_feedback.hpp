@@ -55,7 +55,9 @@ inline std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()
         const auto token = static_cast<GLint>(buffer[at++]);
         FeedbackPrimitive p{FeedbackPrimitive::Kind::Point, false, {}};
         switch (token) {
-        case GL_POINT_TOKEN: p.vertices.push_back(readVertex()); break;
+        case GL_POINT_TOKEN:
+            p.vertices.push_back(readVertex());
+            break;
         case GL_LINE_TOKEN:
         case GL_LINE_RESET_TOKEN:
             p.kind = FeedbackPrimitive::Kind::Line;
@@ -66,7 +68,8 @@ inline std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()
         case GL_POLYGON_TOKEN: {
             p.kind = FeedbackPrimitive::Kind::Polygon;
             const auto count = static_cast<int>(buffer[at++]);
-            for (int i = 0; i < count; ++i) p.vertices.push_back(readVertex());
+            for (int i = 0; i < count; ++i)
+                p.vertices.push_back(readVertex());
             break;
         }
         case GL_BITMAP_TOKEN:
@@ -78,8 +81,11 @@ inline std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()
             p.kind = FeedbackPrimitive::Kind::Pixels;
             p.vertices.push_back(readVertex());
             break;
-        case GL_PASS_THROUGH_TOKEN: at += 1; continue;
-        default: return out; // unknown token: stop rather than misread
+        case GL_PASS_THROUGH_TOKEN:
+            at += 1;
+            continue;
+        default:
+            return out; // unknown token: stop rather than misread
         }
         out.push_back(std::move(p));
     }

@@ -17,7 +17,7 @@
 namespace {
 
 class PromptOverlayTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         context = std::make_unique<OffscreenGl>();
         if (context->ok()) createBitmapFont();

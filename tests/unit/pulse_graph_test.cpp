@@ -29,14 +29,14 @@ TEST(RateLabel, ShowsThreeDigitsWithALeadingSpaceBelowAHundred) {
 }
 
 TEST(RateLabel, HoldsOutOfRangeIntervalsToWhatThreeDigitsShow) {
-    EXPECT_EQ(labelRate(0.0f), 999);   // two beats within one tick
+    EXPECT_EQ(labelRate(0.0f), 999); // two beats within one tick
     EXPECT_EQ(labelRate(0.5f), 999);
-    EXPECT_EQ(labelRate(50.0f), 999);  // 1200 per minute
-    EXPECT_EQ(labelRate(60.0f), 999);  // exactly 1000
+    EXPECT_EQ(labelRate(50.0f), 999); // 1200 per minute
+    EXPECT_EQ(labelRate(60.0f), 999); // exactly 1000
     EXPECT_EQ(labelRate(61.0f), 983);
     EXPECT_EQ(labelRate(60000.0f), 1);
     EXPECT_EQ(labelRate(70000.0f), 0);
-    EXPECT_EQ(labelRate(4.0e9f), 0);   // a wrapped tick difference
+    EXPECT_EQ(labelRate(4.0e9f), 0); // a wrapped tick difference
     EXPECT_EQ(labelRate(std::numeric_limits<float>::infinity()), 0);
     EXPECT_EQ(labelRate(std::numeric_limits<float>::quiet_NaN()), 999);
     EXPECT_EQ(rateLabel(999).view(), "999уд/мин"_cp1251v);
@@ -80,7 +80,7 @@ std::vector<FeedbackVertex> curve(const Graph& g) {
 }
 
 class PulseGraphTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
     static void TearDownTestSuite() { context.reset(); }
     void SetUp() override {
@@ -104,14 +104,13 @@ TEST_F(PulseGraphTest, EachModeNeedsItsMinimumOfEntries) {
         std::size_t points;
     };
     const Case cases[] = {
-        {1, 1, 50, false, 0}, {1, 2, 0, true, 2},    {0, 0, 2, false, 0},
-        {0, 5, 3, true, 2},   {2, 0, 2, false, 0},   {2, 0, 3, true, 0},
-        {2, 0, 10, true, 0},  {2, 0, 11, true, 1},   {2, 0, 14, true, 4},
-        {7, 0, 11, true, 1}, // an unknown mode shows the ten-beat means
+        {1, 1, 50, false, 0}, {1, 2, 0, true, 2},  {0, 0, 2, false, 0}, {0, 5, 3, true, 2},
+        {2, 0, 2, false, 0},  {2, 0, 3, true, 0},  {2, 0, 10, true, 0}, {2, 0, 11, true, 1},
+        {2, 0, 14, true, 4},  {7, 0, 11, true, 1}, // an unknown mode shows the ten-beat means
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " means " << c.means
-                                          << " intervals " << c.intervals);
+        SCOPED_TRACE(::testing::Message()
+                     << "mode " << c.mode << " means " << c.means << " intervals " << c.intervals);
         gui.pulseIntervalMode = c.mode;
         gui.session.cycleMeans.assign(c.means, 800.0f);
         gui.session.beatIntervals.assign(c.intervals, 1000.0f);
@@ -132,8 +131,8 @@ TEST_F(PulseGraphTest, FrameAndCurveAreOneStripScaledToThePanel) {
     const Graph g = drawGraph();
     ASSERT_EQ(g.strip.size(), 9u);
     EXPECT_TRUE(g.connected);
-    const float frame[5][2] = {{-0.6f, -0.1f}, {-0.6f, -0.6f}, {0.6f, -0.6f}, {0.6f, -0.1f},
-                               {-0.6f, -0.1f}};
+    const float frame[5][2] = {
+        {-0.6f, -0.1f}, {-0.6f, -0.6f}, {0.6f, -0.6f}, {0.6f, -0.1f}, {-0.6f, -0.1f}};
     for (int i = 0; i < 5; ++i) {
         EXPECT_NEAR(g.strip[i].x, frame[i][0], kEps);
         EXPECT_NEAR(g.strip[i].y, frame[i][1], kEps);
@@ -193,7 +192,8 @@ TEST_F(PulseGraphTest, EqualOrZeroIntervalsDrawAFiniteCurveAlongTheMiddle) {
     }
     gui.pulseIntervalMode = 1;
     gui.session.cycleMeans = lists[0];
-    for (const auto& v : curve(drawGraph())) EXPECT_NEAR(v.y, -0.35f, kEps);
+    for (const auto& v : curve(drawGraph()))
+        EXPECT_NEAR(v.y, -0.35f, kEps);
 }
 
 // The highest rate (from the shortest interval) above the panel, the lowest below it.

@@ -15,7 +15,7 @@ namespace {
 constexpr float kEps = 1e-4f;
 
 class SceneryTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
     static void TearDownTestSuite() { context.reset(); }
     void SetUp() override {
@@ -31,12 +31,10 @@ protected:
 std::unique_ptr<OffscreenGl> SceneryTest::context;
 
 // The drawn position of the mesh point with texture coordinate (i/49, j/49), if on screen.
-std::optional<FeedbackVertex> meshPoint(const std::vector<FeedbackPrimitive>& prims, int i,
-                                        int j) {
+std::optional<FeedbackVertex> meshPoint(const std::vector<FeedbackPrimitive>& prims, int i, int j) {
     for (const auto& p : prims)
         for (const auto& v : p.vertices)
-            if (std::fabs(v.s - i / 49.0f) < 1e-6f && std::fabs(v.t - j / 49.0f) < 1e-6f)
-                return v;
+            if (std::fabs(v.s - i / 49.0f) < 1e-6f && std::fabs(v.t - j / 49.0f) < 1e-6f) return v;
     return std::nullopt;
 }
 
@@ -90,8 +88,8 @@ TEST_F(SceneryTest, OrnamentsTurnAPiHundredthPerFrame) {
     EXPECT_NEAR(gui.backgroundPhase, phi, 1e-6f);
     // Each ornament's first corner, at 45 degrees plus the phase, carries (1, 0); the
     // ornaments reach past the screen edge, so look for the corners rather than count.
-    const float centres[4][2] = {{-0.895f, -0.865f}, {0.895f, -0.865f}, {0.895f, 0.865f},
-                                 {-0.895f, 0.865f}};
+    const float centres[4][2] = {
+        {-0.895f, -0.865f}, {0.895f, -0.865f}, {0.895f, 0.865f}, {-0.895f, 0.865f}};
     for (const auto& c : centres) {
         const float x = c[0] + 0.16f * std::cos(phi + 0.785f);
         const float y = c[1] + 0.2f * std::sin(phi + 0.785f);

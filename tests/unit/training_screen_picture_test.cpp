@@ -20,7 +20,7 @@ namespace {
 // Runs in a scratch folder that sees the repository's img/, as the program does from its
 // working directory; the missing settings file only raises a captured message box.
 class TrainingScreenPictureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok());
         std::error_code ignored;
@@ -111,14 +111,16 @@ TEST_F(TrainingScreenPictureTest, SessionFramesAndTheReturnToTheMenu) {
                                gui.session.phaseBeats[2] + gui.session.phaseBeats[3];
     for (std::int32_t beat = 0; beat < beats; ++beat) {
         drawOneFrame(true);
-        for (int i = 0; i < 30; ++i) drawOneFrame();
+        for (int i = 0; i < 30; ++i)
+            drawOneFrame();
         keepFrame("session_beat" + std::to_string(beat + 1));
         EXPECT_EQ(gui.inMenu, 0);
     }
     drawOneFrame(true); // closes the only cycle
     EXPECT_EQ(gui.session.cyclesLeft, 0);
     EXPECT_EQ(gui.inMenu, 1);
-    for (int i = 0; i < 30; ++i) drawOneFrame();
+    for (int i = 0; i < 30; ++i)
+        drawOneFrame();
     keepFrame("menu_after_session");
 }
 

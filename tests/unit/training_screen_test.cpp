@@ -17,7 +17,9 @@ namespace {
 
 constexpr float kEps = 1e-4f;
 
-bool near(float a, float b, float eps = kEps) { return std::fabs(a - b) <= eps; }
+bool near(float a, float b, float eps = kEps) {
+    return std::fabs(a - b) <= eps;
+}
 
 // What each primitive of a frame belongs to, told apart by depth, kind and texture region.
 enum class Element {
@@ -48,8 +50,8 @@ Element classify(const FeedbackPrimitive& p) {
     if (near(v.z, 0.01f)) return Element::InnerPanel;
     if (near(v.z, -0.001f)) return Element::Bars;
     if (near(v.z, -0.015f)) return maxT > 0.3f ? Element::Squares : Element::Ornaments;
-    if (near(v.z, -0.02f) && polygon) return maxAbsX <= 0.2f + kEps ? Element::CentrePicture
-                                                                    : Element::Frame;
+    if (near(v.z, -0.02f) && polygon)
+        return maxAbsX <= 0.2f + kEps ? Element::CentrePicture : Element::Frame;
     if (near(v.z, -0.06f)) return Element::Ring;
     if (near(v.z, -0.05f) && polygon) return maxAbsX < 0.2f ? Element::Disc : Element::Dials;
     if (near(v.z, -0.05f) && maxAbsX > 0.2f && v.y > -0.1f) return Element::Dials;
@@ -60,7 +62,8 @@ Element classify(const FeedbackPrimitive& p) {
 
 std::map<Element, int> countElements(const std::vector<FeedbackPrimitive>& prims) {
     std::map<Element, int> counts;
-    for (const auto& p : prims) ++counts[classify(p)];
+    for (const auto& p : prims)
+        ++counts[classify(p)];
     return counts;
 }
 
@@ -79,7 +82,7 @@ SmallButton toggle() {
 }
 
 class TrainingScreenTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
     static void TearDownTestSuite() { context.reset(); }
 
@@ -155,7 +158,8 @@ TEST_F(TrainingScreenTest, FirstFrameOfEachPhaseReseedsAndConsumesTheFlag) {
         ASSERT_FALSE(disc.empty());
         float top = -1.0f;
         for (const auto& p : disc)
-            for (const auto& v : p.vertices) top = std::max(top, v.y);
+            for (const auto& v : p.vertices)
+                top = std::max(top, v.y);
         EXPECT_NEAR(top, 0.2f + radii[phase], kEps);
     }
 }
@@ -208,7 +212,8 @@ TEST_F(TrainingScreenTest, CurrentBarEasesTowardTheBeatsAndOthersAreFull) {
     EXPECT_NEAR(leftEnd, 0.9f, kEps);
     EXPECT_NEAR(rightEnd, -0.9f, kEps);
 
-    for (int i = 0; i < 300; ++i) frame();
+    for (int i = 0; i < 300; ++i)
+        frame();
     EXPECT_NEAR(trainingScreenState().barFill, -0.45f, 1e-3);
 
     // A bar ahead of its target is not pulled back.
@@ -220,21 +225,25 @@ TEST_F(TrainingScreenTest, CurrentBarEasesTowardTheBeatsAndOthersAreFull) {
 TEST_F(TrainingScreenTest, PacerGrowsOverInhaleHoldsInPausesShrinksOverExhale) {
     gui.session.phaseBeats = {2, 2, 2, 2};
     startPhase(0, 2); // the inhale's last beat: target 0.2
-    for (int i = 0; i < 400; ++i) frame();
+    for (int i = 0; i < 400; ++i)
+        frame();
     EXPECT_NEAR(trainingScreenState().pacerRadius, 0.2f, 1e-3);
 
     trainingScreenState().pacerRadius = 0.15f;
     gui.session.phase = 1;
-    for (int i = 0; i < 50; ++i) frame();
+    for (int i = 0; i < 50; ++i)
+        frame();
     EXPECT_EQ(trainingScreenState().pacerRadius, 0.15f);
     gui.session.phase = 3;
-    for (int i = 0; i < 50; ++i) frame();
+    for (int i = 0; i < 50; ++i)
+        frame();
     EXPECT_EQ(trainingScreenState().pacerRadius, 0.15f);
 
     startPhase(2, 1); // seeded at 0.19, target 0.01 + 0.19/2
     frame();
     EXPECT_LT(trainingScreenState().pacerRadius, 0.19f);
-    for (int i = 0; i < 400; ++i) frame();
+    for (int i = 0; i < 400; ++i)
+        frame();
     EXPECT_NEAR(trainingScreenState().pacerRadius, 0.105f, 1e-3);
 }
 
@@ -250,7 +259,8 @@ TEST_F(TrainingScreenTest, BreathRingFollowsTheBreathAndShowsOnlyWhenTheSensorIs
     gui.sensor.breathIndicator = 0.5f; // breathing out: down to the smallest ring
     frame();
     EXPECT_NEAR(state.breathRadius, 0.15f, 1e-6);
-    for (int i = 0; i < 10; ++i) frame();
+    for (int i = 0; i < 10; ++i)
+        frame();
     EXPECT_NEAR(state.breathRadius, -0.01f, 1e-6);
 
     // Breathing with the pacer puts the ring on the disc's edge.
@@ -282,8 +292,10 @@ std::vector<Square> squaresOf(const std::vector<FeedbackPrimitive>& prims, float
         const auto& v = squares[i].vertices;
         if (!near(v[0].r, red) || !near(v[0].g, green) || !near(v[0].b, blue)) continue;
         float sx = 0, sy = 0;
-        for (const auto& w : squares[i].vertices) sx += w.x, sy += w.y;
-        for (const auto& w : squares[i + 1].vertices) sx += w.x, sy += w.y;
+        for (const auto& w : squares[i].vertices)
+            sx += w.x, sy += w.y;
+        for (const auto& w : squares[i + 1].vertices)
+            sx += w.x, sy += w.y;
         // Both triangles share the quad's diagonal, so the six corners average to its centre.
         out.push_back({sx / 6, sy / 6, v[0].a});
     }
@@ -351,7 +363,8 @@ TEST_F(TrainingScreenTest, DialSectorsShowTheShareOfCyclesDone) {
     EXPECT_NEAR(sectorSweep(prims, -0.4f), 3.10f, 1e-3);
     for (const auto& p : only(prims, Element::Dials))
         if (p.kind == FeedbackPrimitive::Kind::Polygon)
-            for (const auto& v : p.vertices) EXPECT_GE(std::fabs(v.x), 0.4f - kEps);
+            for (const auto& v : p.vertices)
+                EXPECT_GE(std::fabs(v.x), 0.4f - kEps);
 
     gui.session.cyclesLeft = 0;
     prims = frame();
@@ -388,9 +401,11 @@ TEST_F(TrainingScreenTest, HideTogglesHideExactlyTheirElementWhileStateMoves) {
         if (hidden < 5) gui.smallButtons[hidden].raised = 0;
         startPhase(0, 1);
         std::vector<FeedbackPrimitive> prims;
-        for (int i = 0; i < 5; ++i) prims = frame();
+        for (int i = 0; i < 5; ++i)
+            prims = frame();
         gui.session.beatInPhase = 2;
-        for (int i = 0; i < 5; ++i) prims = frame();
+        for (int i = 0; i < 5; ++i)
+            prims = frame();
         return prims;
     };
 
@@ -399,7 +414,8 @@ TEST_F(TrainingScreenTest, HideTogglesHideExactlyTheirElementWhileStateMoves) {
     const float shownPhase = gui.backgroundPhase;
     for (const auto& [t, gone] : cases) {
         SCOPED_TRACE(static_cast<int>(t));
-        for (Element e : gone) EXPECT_GT(all.count(e), 0u) << static_cast<int>(e);
+        for (Element e : gone)
+            EXPECT_GT(all.count(e), 0u) << static_cast<int>(e);
         auto counts = countElements(run(static_cast<std::size_t>(t)));
         for (const auto& [element, n] : all) {
             const bool hidden = std::find(gone.begin(), gone.end(), element) != gone.end();
