@@ -15,8 +15,10 @@ struct TgaImage {
 
 struct RgbImage {
     std::int32_t width = 0;
+    // The number of rows, always positive: a bitmap stored top down (negative height in its
+    // header) is turned over while it is read, so the rows here are bottom row first too.
     std::int32_t height = 0;
-    std::vector<std::uint8_t> pixels; // |height| rows of width x 3 bytes, no padding
+    std::vector<std::uint8_t> pixels; // height rows of width x 3 bytes, no padding
 };
 
 // Number of colour-table entries for the bitmap information header at `header`
