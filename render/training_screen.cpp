@@ -289,6 +289,9 @@ void Gui::drawTraining() {
     TrainingScreenState& state = trainingScreenState();
     TrainingSession& s = session;
 
+    // The previous frame's graph or overlay normally left texturing on; a training frame
+    // that comes first (no menu frame before it) must not draw its pictures untextured.
+    glEnable(GL_TEXTURE_2D);
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_GREATER, 0.1f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -2,6 +2,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -102,6 +103,15 @@ TEST_F(TrainingScreenPictureTest, PromptShowsInRedOverTheScreen) {
             if (p.r > 240 && p.g < 20 && p.b < 20) ++red;
         }
     EXPECT_GT(red, 50);
+}
+
+TEST_F(TrainingScreenPictureTest, PulseGraphCurve) {
+    gui.pulseIntervalMode = 0;
+    gui.session.beatIntervals = {4000.0f};
+    for (int i = 0; i < 60; ++i)
+        gui.session.beatIntervals.push_back(850.0f + 150.0f * std::sin(i / 4.0f));
+    drawOneFrame();
+    keepFrame("graph");
 }
 
 // A whole session in pictures: the frames are kept for a look when HALVENT_FRAME_DIR is set.
