@@ -143,13 +143,13 @@ TEST(BitmapReader, SuitePicturesMatchTheirReferences) {
         ASSERT_EQ(decode(file, image), DibError::None);
         EXPECT_EQ(image.width, expected.width);
         EXPECT_EQ(image.height, expected.height); // also for top-down files: a row count
-        const Bytes reference = bottomUp(expected);
-        ASSERT_EQ(image.pixels.size(), reference.size());
+        const Bytes rows = bottomUp(expected);
+        ASSERT_EQ(image.pixels.size(), rows.size());
         // 11-bit channels were made from finer values than the 8-bit reference: one level.
         const int tolerance = name == "q/rgb32-111110.bmp" ? 1 : 0;
         int worst = 0;
-        for (std::size_t i = 0; i < reference.size(); ++i)
-            worst = std::max(worst, std::abs(image.pixels[i] - reference[i]));
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            worst = std::max(worst, std::abs(image.pixels[i] - rows[i]));
         EXPECT_LE(worst, tolerance);
     }
 }
