@@ -46,9 +46,17 @@ void fillVertical(cairo_t* cr, double y0, double y1, const Colour& top, const Co
     cairo_pattern_destroy(p);
 }
 
-bool finish(Canvas& canvas, const std::string& path) {
+// Writes the canvas as a TGA. Transparent texels next to visible ones take their colour (so
+// filtering does not darken soft edges); `whiteElsewhere` makes every other transparent texel
+// white instead of black.
+bool finish(Canvas& canvas, const std::string& path, int bleed = 6, bool whiteElsewhere = false) {
     std::vector<std::uint8_t> rgba = canvas.rgba();
-    Canvas::bleedEdges(rgba, canvas.size(), 6);
+    Canvas::bleedEdges(rgba, canvas.size(), bleed);
+    if (whiteElsewhere) {
+        for (std::size_t i = 0; i < rgba.size(); i += 4)
+            if (rgba[i + 3] == 0 && rgba[i] == 0 && rgba[i + 1] == 0 && rgba[i + 2] == 0)
+                rgba[i] = rgba[i + 1] = rgba[i + 2] = 255;
+    }
     return writeTga32(path, rgba, canvas.size());
 }
 
@@ -297,7 +305,10 @@ bool makeFont(const std::string& path) {
         cairo_fill(cr);
     }
     closeFace(face);
-    return finish(c, path);
+    // The pulse graph draws its lines with the atlas still bound, at the last texture
+    // coordinate of its labels: a cell corner. Clear texels away from the ink are white, so
+    // those lines keep their own colours.
+    return finish(c, path, 2, true);
 }
 
 // ---------------------------------------------------------------------------------------

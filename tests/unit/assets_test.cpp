@@ -72,6 +72,14 @@ TEST_F(Assets, GlyphAtlasHoldsEveryLetterInsideItsCell) {
             EXPECT_EQ(ink, 0u) << "byte " << b;
         }
         EXPECT_EQ(outside, 0u) << "byte " << b;
+        // The pulse graph's lines are drawn with the atlas bound at a cell corner: the clear
+        // texels there are white, so the lines keep their colours.
+        for (unsigned y : {y0, y0 + cell - 1}) {
+            for (unsigned x : {x0, x0 + cell - 1}) {
+                const std::uint8_t* p = font.pixels.data() + (static_cast<std::size_t>(y) * font.width + x) * 4;
+                EXPECT_EQ(p[0] + p[1] + p[2], 3 * 255) << "byte " << b;
+            }
+        }
     }
 }
 
