@@ -561,6 +561,13 @@ bool makeBar(const std::string& path) {
     ornament(c);
     cornerPlate(c);
     centrePicture(c);
+    // The edge strips end at t = 1, where filtering wraps around to the bottom row (the
+    // corner plates' outer edge): that row is kept clear under the strips' columns.
+    cairo_t* cr = c.cr();
+    cairo_rectangle(cr, c.x(0.25), c.y(0) - 1, c.x(0.5) - c.x(0.25), 1);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_fill(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     return finish(c, path);
 }
 

@@ -115,6 +115,11 @@ TEST_F(Assets, BarImageRegions) {
     EXPECT_FALSE(shows(bar, 0.375, 0.75));
     EXPECT_TRUE(shows(bar, 0.25 + 0.25 * 0.955, 0.75));
     EXPECT_TRUE(shows(bar, 0.25 + 0.25 * 0.035, 0.75));
+    // Their ends sample across the wrap at t = 1 into the bottom row: both rows are clear.
+    for (double s : {0.26, 0.3, 0.375, 0.45, 0.49}) {
+        EXPECT_FALSE(shows(bar, s, 0.0)) << s;
+        EXPECT_FALSE(shows(bar, s, 0.9999)) << s;
+    }
     // Beat squares and ornaments are round: solid centre, clear corners.
     EXPECT_TRUE(shows(bar, 0.875, 0.375));
     EXPECT_FALSE(shows(bar, 0.752, 0.252));
