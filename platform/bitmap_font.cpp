@@ -116,9 +116,9 @@ void compileGlyph(FT_Face face, char32_t codePoint, GLuint list) {
             for (unsigned r = 0; r < bitmap.rows; ++r) {
                 const int pitch = bitmap.pitch;
                 const unsigned char* src =
-                    pitch >= 0 ? bitmap.buffer + static_cast<std::ptrdiff_t>(r) * pitch
-                               : bitmap.buffer + static_cast<std::ptrdiff_t>(bitmap.rows - 1 - r) *
-                                                     -pitch;
+                    pitch >= 0
+                        ? bitmap.buffer + static_cast<std::ptrdiff_t>(r) * pitch
+                        : bitmap.buffer + static_cast<std::ptrdiff_t>(bitmap.rows - 1 - r) * -pitch;
                 std::copy_n(src, rowBytes, rows.data() + (bitmap.rows - 1 - r) * rowBytes);
             }
             originX = static_cast<GLfloat>(-g->bitmap_left);

@@ -20,7 +20,9 @@ std::uint32_t read32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::int32_t readSigned32(const std::uint8_t* p) { return static_cast<std::int32_t>(read32(p)); }
+std::int32_t readSigned32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(read32(p));
+}
 
 // The largest bitmap decoded: 32 M pixels (96 MiB of rows) is far beyond any texture the
 // program shows, and a forged header of a few bytes cannot demand gigabytes (a run-length
@@ -83,16 +85,20 @@ void decodeUncompressed(const std::uint8_t* src, std::uint64_t stride, const Dib
             case 4:
             case 8: {
                 unsigned index = 0;
-                if (f.bits == 1) index = (s[ux >> 3] >> (7 - (ux & 7))) & 1u;
-                else if (f.bits == 4) index = (s[ux >> 1] >> ((ux & 1) ? 0 : 4)) & 15u;
-                else index = s[ux];
+                if (f.bits == 1)
+                    index = (s[ux >> 3] >> (7 - (ux & 7))) & 1u;
+                else if (f.bits == 4)
+                    index = (s[ux >> 1] >> ((ux & 1) ? 0 : 4)) & 15u;
+                else
+                    index = s[ux];
                 std::copy_n(palette[index].begin(), 3, o);
                 break;
             }
             case 16:
             case 32: {
                 const std::uint32_t px = f.bits == 16 ? read16(s + 2 * ux) : read32(s + 4 * ux);
-                for (int c = 0; c < 3; ++c) o[c] = expand(f.channels[c], px);
+                for (int c = 0; c < 3; ++c)
+                    o[c] = expand(f.channels[c], px);
                 break;
             }
             default: // 24: blue, green, red in the file
@@ -108,8 +114,8 @@ void decodeUncompressed(const std::uint8_t* src, std::uint64_t stride, const Dib
 // Run-length data (RLE8, or RLE4 when `fourBit`), bottom-up. Pixels the stream never sets stay
 // black; pixels beyond the row are dropped; the stream stops at end-of-bitmap, at the last row
 // or where the data ends, whichever comes first.
-void decodeRunLength(const std::uint8_t* p, std::size_t available, bool fourBit,
-                     const DibFormat& f, const Palette& palette, std::uint8_t* out) {
+void decodeRunLength(const std::uint8_t* p, std::size_t available, bool fourBit, const DibFormat& f,
+                     const Palette& palette, std::uint8_t* out) {
     const std::int64_t rows = f.height;
     std::int64_t x = 0;
     std::int64_t y = 0;
@@ -185,7 +191,8 @@ DibError decodeDibUnchecked(std::span<const std::uint8_t> file, RgbImage& image)
         // if any, comes after them.
         if (f.bits != 16 && f.bits != 32) return DibError::ConversionError;
         if (size - tableStart < 12) return DibError::ConversionError;
-        for (int c = 0; c < 3; ++c) f.channels[c] = channelFor(read32(d + tableStart + 4 * c));
+        for (int c = 0; c < 3; ++c)
+            f.channels[c] = channelFor(read32(d + tableStart + 4 * c));
         tableStart += 12;
     } else if (f.bits == 16) {
         f.channels = {channelFor(0x7C00), channelFor(0x03E0), channelFor(0x001F)};
@@ -195,8 +202,15 @@ DibError decodeDibUnchecked(std::span<const std::uint8_t> file, RgbImage& image)
 
     if (f.planes != 1 || f.width <= 0 || f.height == 0) return DibError::ConversionError;
     switch (f.bits) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return DibError::ConversionError;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
+    default:
+        return DibError::ConversionError;
     }
     const bool rle8 = f.compression == kCompressionRle8;
     const bool rle4 = f.compression == kCompressionRle4;
@@ -237,8 +251,10 @@ DibError decodeDibUnchecked(std::span<const std::uint8_t> file, RgbImage& image)
     if (width > kMaxDibPixels || width * urows > kMaxDibPixels) return DibError::OutOfMemory;
 
     std::vector<std::uint8_t> out(static_cast<std::size_t>(width * urows * 3), 0);
-    if (rle8 || rle4) decodeRunLength(src, available, rle4, f, palette, out.data());
-    else decodeUncompressed(src, stride, f, palette, out.data());
+    if (rle8 || rle4)
+        decodeRunLength(src, available, rle4, f, palette, out.data());
+    else
+        decodeUncompressed(src, stride, f, palette, out.data());
 
     image.width = static_cast<std::int32_t>(f.width);
     image.height = static_cast<std::int32_t>(rows);
@@ -293,19 +309,27 @@ std::uint16_t dibColorCount(const std::uint8_t* header, std::size_t available) {
         bits = field16(14);
     }
     switch (bits) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
     }
 }
 
 const char* dibErrorText(DibError error) {
     switch (error) {
-    case DibError::UnknownFormat: return "Unknown DIB file format.";
-    case DibError::OutOfMemory: return "Out of memory.";
-    case DibError::ConversionError: return "Image file conversion error.";
-    case DibError::None: break;
+    case DibError::UnknownFormat:
+        return "Unknown DIB file format.";
+    case DibError::OutOfMemory:
+        return "Out of memory.";
+    case DibError::ConversionError:
+        return "Image file conversion error.";
+    case DibError::None:
+        break;
     }
     return "";
 }

@@ -30,8 +30,7 @@ void uploadTexture(std::int32_t name, int components, GLenum format, int width, 
     // The drawing tints and fades textured quads with the current colour.
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     if (!pixels || width <= 0 || height <= 0) return;
-    glTexImage2D(GL_TEXTURE_2D, 0, components, width, height, 0, format, GL_UNSIGNED_BYTE,
-                 pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, components, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
 }
 
 } // namespace
@@ -85,7 +84,7 @@ void Gui::loadTextures() {
             continue;
         }
         const bool alpha = tga->bitsPerPixel == 32;
-        uploadTexture(tgaNames[i], alpha ? 4 : 3, alpha ? GL_RGBA : GL_RGB, tga->width,
-                      tga->height, tga->pixels.data());
+        uploadTexture(tgaNames[i], alpha ? 4 : 3, alpha ? GL_RGBA : GL_RGB, tga->width, tga->height,
+                      tga->pixels.data());
     }
 }

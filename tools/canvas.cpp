@@ -41,7 +41,8 @@ std::vector<std::uint8_t> Canvas::rgba() const {
             std::memcpy(&px, data + yy * stride + xx * 4, 4);
             const unsigned a = px >> 24;
             const auto unpremultiply = [a](unsigned c) {
-                return static_cast<std::uint8_t>(a == 0 ? 0 : std::min(255u, (c * 255 + a / 2) / a));
+                return static_cast<std::uint8_t>(a == 0 ? 0
+                                                        : std::min(255u, (c * 255 + a / 2) / a));
             };
             std::uint8_t* o = out.data() + (static_cast<std::size_t>(yy) * size_ + xx) * 4;
             o[0] = unpremultiply((px >> 16) & 0xFF);
@@ -55,7 +56,8 @@ std::vector<std::uint8_t> Canvas::rgba() const {
 
 void Canvas::bleedEdges(std::vector<std::uint8_t>& rgba, int size, int passes) {
     std::vector<bool> known(static_cast<std::size_t>(size) * size);
-    for (std::size_t i = 0; i < known.size(); ++i) known[i] = rgba[i * 4 + 3] != 0;
+    for (std::size_t i = 0; i < known.size(); ++i)
+        known[i] = rgba[i * 4 + 3] != 0;
     for (int pass = 0; pass < passes; ++pass) {
         std::vector<bool> next = known;
         for (int yy = 0; yy < size; ++yy) {
@@ -70,12 +72,14 @@ void Canvas::bleedEdges(std::vector<std::uint8_t>& rgba, int size, int passes) {
                         if (nx < 0 || ny < 0 || nx >= size || ny >= size) continue;
                         const std::size_t j = static_cast<std::size_t>(ny) * size + nx;
                         if (!known[j]) continue;
-                        for (int c = 0; c < 3; ++c) sum[c] += rgba[j * 4 + c];
+                        for (int c = 0; c < 3; ++c)
+                            sum[c] += rgba[j * 4 + c];
                         ++count;
                     }
                 }
                 if (count == 0) continue;
-                for (int c = 0; c < 3; ++c) rgba[i * 4 + c] = static_cast<std::uint8_t>(sum[c] / count);
+                for (int c = 0; c < 3; ++c)
+                    rgba[i * 4 + c] = static_cast<std::uint8_t>(sum[c] / count);
                 next[i] = true;
             }
         }
@@ -100,10 +104,13 @@ void boxPass(std::vector<float>& px, int w, int h, int radius, bool horizontal) 
         };
         float sum[4] = {0, 0, 0, 0};
         for (int i = -radius; i <= radius; ++i)
-            for (int c = 0; c < 4; ++c) sum[c] += px[at(i) + c];
+            for (int c = 0; c < 4; ++c)
+                sum[c] += px[at(i) + c];
         for (int i = 0; i < length; ++i) {
-            for (int c = 0; c < 4; ++c) out[at(i) + c] = sum[c] * scale;
-            for (int c = 0; c < 4; ++c) sum[c] += px[at(i + radius + 1) + c] - px[at(i - radius) + c];
+            for (int c = 0; c < 4; ++c)
+                out[at(i) + c] = sum[c] * scale;
+            for (int c = 0; c < 4; ++c)
+                sum[c] += px[at(i + radius + 1) + c] - px[at(i - radius) + c];
         }
     }
     px = std::move(out);
@@ -121,7 +128,8 @@ void paintBlurred(cairo_t* target, cairo_surface_t* source, int radius, double a
     for (int yy = 0; yy < h; ++yy)
         for (int xx = 0; xx < w; ++xx)
             for (int c = 0; c < 4; ++c)
-                px[(static_cast<std::size_t>(yy) * w + xx) * 4 + c] = data[yy * stride + xx * 4 + c];
+                px[(static_cast<std::size_t>(yy) * w + xx) * 4 + c] =
+                    data[yy * stride + xx * 4 + c];
     const int box = std::max(1, radius / 2);
     for (int pass = 0; pass < 3; ++pass) {
         boxPass(px, w, h, box, true);
@@ -133,8 +141,8 @@ void paintBlurred(cairo_t* target, cairo_surface_t* source, int radius, double a
     for (int yy = 0; yy < h; ++yy)
         for (int xx = 0; xx < w; ++xx)
             for (int c = 0; c < 4; ++c)
-                out[yy * outStride + xx * 4 + c] = static_cast<unsigned char>(
-                    std::clamp(px[(static_cast<std::size_t>(yy) * w + xx) * 4 + c] + 0.5f, 0.0f, 255.0f));
+                out[yy * outStride + xx * 4 + c] = static_cast<unsigned char>(std::clamp(
+                    px[(static_cast<std::size_t>(yy) * w + xx) * 4 + c] + 0.5f, 0.0f, 255.0f));
     cairo_surface_mark_dirty(blurred);
     cairo_save(target);
     cairo_set_source_surface(target, blurred, 0, 0);
@@ -161,12 +169,14 @@ void put16(std::vector<std::uint8_t>& b, unsigned v) {
 }
 
 void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 bool save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
@@ -177,7 +187,8 @@ bool writeTga32(const std::string& path, const std::vector<std::uint8_t>& rgba, 
     b.push_back(0); // no identification field
     b.push_back(0); // no colour map
     b.push_back(2); // uncompressed true colour
-    for (int i = 0; i < 5; ++i) b.push_back(0);
+    for (int i = 0; i < 5; ++i)
+        b.push_back(0);
     put16(b, 0);
     put16(b, 0);
     put16(b, static_cast<unsigned>(size));
@@ -223,7 +234,8 @@ bool writeBmp24(const std::string& path, const std::vector<std::uint8_t>& rgba, 
             b.push_back(p[1]);
             b.push_back(p[0]);
         }
-        for (std::uint32_t pad = static_cast<std::uint32_t>(size) * 3; pad < rowBytes; ++pad) b.push_back(0);
+        for (std::uint32_t pad = static_cast<std::uint32_t>(size) * 3; pad < rowBytes; ++pad)
+            b.push_back(0);
     }
     return save(path, b);
 }
@@ -231,9 +243,11 @@ bool writeBmp24(const std::string& path, const std::vector<std::uint8_t>& rgba, 
 bool writeWav(const std::string& path, const std::vector<double>& samples) {
     const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
     std::vector<std::uint8_t> b;
-    for (char c : std::string("RIFF")) b.push_back(static_cast<std::uint8_t>(c));
+    for (char c : std::string("RIFF"))
+        b.push_back(static_cast<std::uint8_t>(c));
     put32(b, 36 + dataBytes);
-    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
+    for (char c : std::string("WAVEfmt "))
+        b.push_back(static_cast<std::uint8_t>(c));
     put32(b, 16);
     put16(b, 1); // PCM
     put16(b, 1); // mono
@@ -241,7 +255,8 @@ bool writeWav(const std::string& path, const std::vector<double>& samples) {
     put32(b, kSampleRate * 2);
     put16(b, 2);
     put16(b, 16);
-    for (char c : std::string("data")) b.push_back(static_cast<std::uint8_t>(c));
+    for (char c : std::string("data"))
+        b.push_back(static_cast<std::uint8_t>(c));
     put32(b, dataBytes);
     for (double s : samples) {
         const long v = std::lround(std::clamp(s, -1.0, 1.0) * 32767.0);

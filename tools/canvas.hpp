@@ -19,7 +19,7 @@ Colour mix(const Colour& a, const Colour& b, double t);
 // A square ARGB canvas. Cairo's y runs down from the top of the picture; texture t runs up
 // from the bottom, so t = 1 is Cairo's row 0.
 class Canvas {
-public:
+  public:
     explicit Canvas(int size);
     ~Canvas();
     Canvas(const Canvas&) = delete;
@@ -44,7 +44,7 @@ public:
     // so linear filtering at soft edges blends toward the edge colour instead of black.
     static void bleedEdges(std::vector<std::uint8_t>& rgba, int size, int passes);
 
-private:
+  private:
     int size_;
     cairo_surface_t* surface_;
     cairo_t* cr_;

@@ -108,8 +108,8 @@ void menuBackdrop(Canvas& c) {
     cairo_new_path(cr);
 
     // A soft light from the upper left.
-    cairo_pattern_t* glow = cairo_pattern_create_radial(x0 + w * 0.22, y0 + h * 0.12, 0, x0 + w * 0.22,
-                                                        y0 + h * 0.12, w * 0.75);
+    cairo_pattern_t* glow = cairo_pattern_create_radial(x0 + w * 0.22, y0 + h * 0.12, 0,
+                                                        x0 + w * 0.22, y0 + h * 0.12, w * 0.75);
     addStop(glow, 0, {1, 1, 1}, 0.30);
     addStop(glow, 1, {1, 1, 1}, 0.0);
     cairo_set_source(cr, glow);
@@ -215,8 +215,9 @@ bool openFace(const char* pattern, Face& f) {
     FcPatternGetString(match, FC_FILE, 0, &file);
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
     std::printf("glyph atlas face: %s\n", file);
-    const bool ok = file && FT_Init_FreeType(&f.library) == 0 &&
-                    FT_New_Face(f.library, reinterpret_cast<const char*>(file), index, &f.face) == 0;
+    const bool ok =
+        file && FT_Init_FreeType(&f.library) == 0 &&
+        FT_New_Face(f.library, reinterpret_cast<const char*>(file), index, &f.face) == 0;
     FcPatternDestroy(match);
     if (!ok) return false;
     f.cairoFace = cairo_ft_font_face_create_for_ft_face(f.face, 0);
@@ -256,10 +257,10 @@ bool makeFont(const std::string& path) {
     cairo_t* cr = c.cr();
     const double cell = 32;
     const double em = 25;
-    const double outline = 3.0;              // pen width; half of it lies outside the glyph
+    const double outline = 3.0;               // pen width; half of it lies outside the glyph
     const double maxInk = cell * 2 / 3 - 1.5; // ink plus outline, leaving a gap at the pen step
-    const double baseline = 24.0;            // caps stand about the cell's middle line
-    const double margin = 1.0;               // kept clear at the top and bottom of each cell
+    const double baseline = 24.0;             // caps stand about the cell's middle line
+    const double margin = 1.0;                // kept clear at the top and bottom of each cell
     cairo_set_font_face(cr, face.cairoFace);
     cairo_set_font_size(cr, em);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -283,11 +284,12 @@ bool makeFont(const std::string& path) {
         // than the face has them (an even, slightly extended type reads better monospaced).
         const double sx = std::min(1.12, (maxInk - outline) / ext.width);
         const double half = outline / 2;
-        const double room = baseline - margin - half;    // above the base line
+        const double room = baseline - margin - half; // above the base line
         const double below = cell - margin - half - baseline;
         double sy = 1.0;
         if (-ext.y_bearing > room) sy = std::min(sy, room / -ext.y_bearing);
-        if (ext.y_bearing + ext.height > below) sy = std::min(sy, below / (ext.y_bearing + ext.height));
+        if (ext.y_bearing + ext.height > below)
+            sy = std::min(sy, below / (ext.y_bearing + ext.height));
         const double width = ext.width * sx;
         const double cellX = (b % 16) * cell, cellY = (b / 16) * cell;
         cairo_save(cr);
@@ -402,7 +404,8 @@ void ornament(Canvas& c) {
         cairo_rotate(cr, k * M_PI / 8 + (big ? 0 : 0.08));
         const double length = big ? 47 : 34, width = big ? 11 : 7;
         cairo_move_to(cr, 8, 0);
-        cairo_curve_to(cr, 8 + length * 0.3, -width, 8 + length * 0.75, -width * 0.8, 8 + length, 0);
+        cairo_curve_to(cr, 8 + length * 0.3, -width, 8 + length * 0.75, -width * 0.8, 8 + length,
+                       0);
         cairo_curve_to(cr, 8 + length * 0.75, width * 0.5, 8 + length * 0.3, width * 0.7, 8, 0);
         cairo_restore(cr);
         setColour(cr, big ? kSeafoam : kLavender, 0.9);
@@ -546,7 +549,8 @@ void centrePicture(Canvas& c) {
     // Small beads just outside the ring.
     for (int k = 0; k < 24; ++k) {
         const double a = k * M_PI / 12 + M_PI / 24;
-        cairo_arc(cr, cx + half * 0.975 * std::cos(a), cy + half * 0.975 * std::sin(a), 2.2, 0, 2 * M_PI);
+        cairo_arc(cr, cx + half * 0.975 * std::cos(a), cy + half * 0.975 * std::sin(a), 2.2, 0,
+                  2 * M_PI);
         cairo_set_source_rgba(cr, 1, 1, 1, 0.9);
         cairo_fill(cr);
     }
@@ -596,7 +600,7 @@ bool makeBackground(const std::string& path) {
         double alpha;
     };
     const Blob fields[] = {
-        {0.22, 0.25, 0.30, kSeafoam, 0.55}, {0.78, 0.20, 0.26, kSand, 0.50},
+        {0.22, 0.25, 0.30, kSeafoam, 0.55},  {0.78, 0.20, 0.26, kSand, 0.50},
         {0.70, 0.74, 0.32, kLavender, 0.45}, {0.20, 0.80, 0.24, kPeach, 0.35},
         {0.50, 0.50, 0.22, kSky, 0.55},      {0.95, 0.55, 0.18, kSeafoam, 0.40},
         {0.05, 0.52, 0.16, kSand, 0.35},
@@ -616,8 +620,10 @@ bool makeBackground(const std::string& path) {
             const double x = n * i / 128.0;
             const double yy = base0 + 14 * std::sin(x / n * 2 * M_PI * 1.5 + k * 0.7) +
                               7 * std::sin(x / n * 2 * M_PI * 3.1 + k * 1.9);
-            if (i == 0) cairo_move_to(waves.cr(), x, yy);
-            else cairo_line_to(waves.cr(), x, yy);
+            if (i == 0)
+                cairo_move_to(waves.cr(), x, yy);
+            else
+                cairo_line_to(waves.cr(), x, yy);
         }
         setColour(waves.cr(), k % 2 ? kMist : kTeal, k % 2 ? 0.7 : 0.22);
         cairo_set_line_width(waves.cr(), k % 2 ? 5 : 3);

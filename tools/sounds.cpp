@@ -24,7 +24,8 @@ std::vector<double> glide(double f0, double f1, double length, double peak) {
         const double t = static_cast<double>(i) / kSampleRate;
         const double f = f0 * std::pow(f1 / f0, t / length);
         phase += 2 * M_PI * f / kSampleRate;
-        const double voice = std::sin(phase) + 0.16 * std::sin(2 * phase) + 0.05 * std::sin(3 * phase);
+        const double voice =
+            std::sin(phase) + 0.16 * std::sin(2 * phase) + 0.05 * std::sin(3 * phase);
         out.push_back(peak * envelope(t, length, 0.04, 0.16) * voice / 1.21);
     }
     return out;
@@ -35,8 +36,8 @@ std::vector<double> chime(double f, double length, double peak) {
     struct Partial {
         double ratio, amplitude, decay;
     };
-    const Partial partials[] = {{1.0, 1.0, 0.16}, {2.0, 0.30, 0.09}, {2.76, 0.14, 0.06},
-                                {5.40, 0.05, 0.035}};
+    const Partial partials[] = {
+        {1.0, 1.0, 0.16}, {2.0, 0.30, 0.09}, {2.76, 0.14, 0.06}, {5.40, 0.05, 0.035}};
     std::vector<double> out;
     const int n = static_cast<int>(length * kSampleRate);
     for (int i = 0; i < n; ++i) {
@@ -89,9 +90,9 @@ bool write(const std::string& path, std::vector<double> samples) {
 
 bool makeSounds(const std::string& folder) {
     bool ok = write(folder + "/1.wav", glide(392.0, 587.3, 0.38, 0.34));  // inhale: rising
-    ok = write(folder + "/2.wav", chime(1046.5, 0.48, 0.42)) && ok;        // pause: a chime
-    ok = write(folder + "/3.wav", glide(587.3, 392.0, 0.42, 0.34)) && ok;  // exhale: falling
-    ok = write(folder + "/4.wav", hum(196.0, 0.40, 0.40)) && ok;           // pause: low and soft
+    ok = write(folder + "/2.wav", chime(1046.5, 0.48, 0.42)) && ok;       // pause: a chime
+    ok = write(folder + "/3.wav", glide(587.3, 392.0, 0.42, 0.34)) && ok; // exhale: falling
+    ok = write(folder + "/4.wav", hum(196.0, 0.40, 0.40)) && ok;          // pause: low and soft
     ok = write(folder + "/error.wav", warning()) && ok;
     return ok;
 }

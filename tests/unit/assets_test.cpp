@@ -14,7 +14,9 @@
 
 namespace {
 
-bool powerOfTwo(unsigned v) { return v != 0 && (v & (v - 1)) == 0; }
+bool powerOfTwo(unsigned v) {
+    return v != 0 && (v & (v - 1)) == 0;
+}
 
 // A texel of a 32-bit image by texture coordinates (t = 0 is the first stored row).
 const std::uint8_t* texel(const TgaImage& image, double s, double t) {
@@ -24,10 +26,12 @@ const std::uint8_t* texel(const TgaImage& image, double s, double t) {
 }
 
 // Fragments with alpha 0.1 or less are cut by the alpha test.
-bool shows(const TgaImage& image, double s, double t) { return texel(image, s, t)[3] > 26; }
+bool shows(const TgaImage& image, double s, double t) {
+    return texel(image, s, t)[3] > 26;
+}
 
 class Assets : public ::testing::Test {
-protected:
+  protected:
     TgaImage load(const char* name) {
         const std::string path = (sourceDir() / "img" / name).string();
         const TgaImage* image = gui_.loadTga(path.c_str());
@@ -53,7 +57,8 @@ TEST_F(Assets, GlyphAtlasHoldsEveryLetterInsideItsCell) {
         unsigned ink = 0, white = 0, outside = 0;
         for (unsigned y = y0; y < y0 + cell; ++y) {
             for (unsigned x = x0; x < x0 + cell; ++x) {
-                const std::uint8_t* p = font.pixels.data() + (static_cast<std::size_t>(y) * font.width + x) * 4;
+                const std::uint8_t* p =
+                    font.pixels.data() + (static_cast<std::size_t>(y) * font.width + x) * 4;
                 if (p[3] <= 26) continue;
                 ++ink;
                 if (p[3] > 240 && p[0] > 240 && p[1] > 240 && p[2] > 240) ++white;
@@ -76,7 +81,8 @@ TEST_F(Assets, GlyphAtlasHoldsEveryLetterInsideItsCell) {
         // texels there are white, so the lines keep their colours.
         for (unsigned y : {y0, y0 + cell - 1}) {
             for (unsigned x : {x0, x0 + cell - 1}) {
-                const std::uint8_t* p = font.pixels.data() + (static_cast<std::size_t>(y) * font.width + x) * 4;
+                const std::uint8_t* p =
+                    font.pixels.data() + (static_cast<std::size_t>(y) * font.width + x) * 4;
                 EXPECT_EQ(p[0] + p[1] + p[2], 3 * 255) << "byte " << b;
             }
         }
@@ -94,10 +100,18 @@ TEST_F(Assets, MenuSkinRegions) {
     EXPECT_GT(texel(menu, 0.75, 0.19)[3], 200);
     // Rounded corners and the gaps between regions are transparent, so nothing bleeds into
     // a neighbour under linear filtering.
-    for (const auto& [s, t] : std::vector<std::pair<double, double>>{
-             {0.001, 0.002}, {0.499, 0.113}, {0.501, 0.006}, {0.999, 0.113}, {0.011, 0.126},
-             {0.479, 0.249}, {0.501, 0.126}, {0.999, 0.249}, {0.001, 0.261}, {0.999, 0.999},
-             {0.5, 0.119}, {0.5, 0.255}}) {
+    for (const auto& [s, t] : std::vector<std::pair<double, double>>{{0.001, 0.002},
+                                                                     {0.499, 0.113},
+                                                                     {0.501, 0.006},
+                                                                     {0.999, 0.113},
+                                                                     {0.011, 0.126},
+                                                                     {0.479, 0.249},
+                                                                     {0.501, 0.126},
+                                                                     {0.999, 0.249},
+                                                                     {0.001, 0.261},
+                                                                     {0.999, 0.999},
+                                                                     {0.5, 0.119},
+                                                                     {0.5, 0.255}}) {
         EXPECT_FALSE(shows(menu, s, t)) << s << ", " << t;
     }
     // Widgets are tinted by multiplying with their colour: their skins are not dark.
@@ -144,7 +158,8 @@ TEST_F(Assets, BackgroundIsALightPicture) {
     EXPECT_TRUE(powerOfTwo(static_cast<unsigned>(image->width)));
     EXPECT_TRUE(powerOfTwo(static_cast<unsigned>(image->height)));
     double sum = 0;
-    for (std::uint8_t v : image->pixels) sum += v;
+    for (std::uint8_t v : image->pixels)
+        sum += v;
     EXPECT_GT(sum / static_cast<double>(image->pixels.size()), 170.0); // the blue curve shows on it
 }
 
@@ -157,15 +172,18 @@ struct Wave {
 
 std::uint32_t le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
     std::uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+    for (int i = 0; i < bytes; ++i)
+        v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
     return v;
 }
 
 Wave readWave(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
     Wave w;
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0)
+    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||
+        std::memcmp(b.data() + 8, "WAVE", 4) != 0)
         return w;
     for (std::size_t at = 12; at + 8 <= b.size();) {
         const std::uint32_t size = le(b, at + 4, 4);
@@ -183,7 +201,6 @@ Wave readWave(const std::string& path) {
     }
     return w;
 }
-
 
 // Zero crossings per second over a stretch of mono samples, halved: about the pitch.
 double pitch(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to) {
@@ -209,7 +226,8 @@ TEST(SoundFiles, ShortSoftCuesAndAWarning) {
         EXPECT_GE(seconds, 0.2);
         EXPECT_LE(seconds, 0.5);
         int peak = 0;
-        for (std::int16_t v : w.samples) peak = std::max(peak, std::abs(static_cast<int>(v)));
+        for (std::int16_t v : w.samples)
+            peak = std::max(peak, std::abs(static_cast<int>(v)));
         EXPECT_GT(peak, 32767 / 8); // audible
         EXPECT_LT(peak, 32767 / 2); // soft, never clipped
         // Fades in and out: no click at either end.

@@ -6,8 +6,8 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -35,7 +35,8 @@ Bytes readFile(const fs::path& path) {
 void writeFile(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path().empty() ? fs::path(".") : path.parent_path());
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 void put16(Bytes& b, std::size_t at, unsigned v) {
@@ -44,7 +45,8 @@ void put16(Bytes& b, std::size_t at, unsigned v) {
 }
 
 void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // A PNG as 8-bit RGB rows, top row first.
@@ -78,7 +80,8 @@ Picture readPng(const fs::path& path) {
     const std::size_t rowBytes = png_get_rowbytes(png, info);
     p.rgb.resize(rowBytes * static_cast<std::size_t>(p.height));
     std::vector<png_bytep> rows(static_cast<std::size_t>(p.height));
-    for (int y = 0; y < p.height; ++y) rows[static_cast<std::size_t>(y)] = p.rgb.data() + y * rowBytes;
+    for (int y = 0; y < p.height; ++y)
+        rows[static_cast<std::size_t>(y)] = p.rgb.data() + y * rowBytes;
     png_read_image(png, rows.data());
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
@@ -98,35 +101,58 @@ Bytes bottomUp(const Picture& p) {
 std::uint32_t dibHeaderSize(const Bytes& file) {
     const std::size_t at = file.size() >= 2 && file[0] == 'B' && file[1] == 'M' ? 14 : 0;
     if (file.size() < at + 4) return 0;
-    return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | static_cast<std::uint32_t>(file[at + 3]) << 24;
+    return file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+           static_cast<std::uint32_t>(file[at + 3]) << 24;
 }
 
-DibError decode(const Bytes& file, RgbImage& image) { return decodeDib(std::span(file), image); }
+DibError decode(const Bytes& file, RgbImage& image) {
+    return decodeDib(std::span(file), image);
+}
 
-const fs::path suite() { return testdataDir() / "bmpsuite"; }
+const fs::path suite() {
+    return testdataDir() / "bmpsuite";
+}
 
 // The BMP Suite's pictures with a 12- or 40-byte header and the reference each must match.
 const std::map<std::string, std::string> kReferences = {
-    {"g/pal1.bmp", "pal1"},           {"g/pal1wb.bmp", "pal1"},
-    {"g/pal1bg.bmp", "pal1bg"},       {"g/pal4.bmp", "pal4"},
-    {"g/pal4gs.bmp", "pal4gs"},       {"g/pal4rle.bmp", "pal4"},
-    {"g/pal8.bmp", "pal8"},           {"g/pal8-0.bmp", "pal8"},
-    {"g/pal8gs.bmp", "pal8gs"},       {"g/pal8rle.bmp", "pal8"},
-    {"g/pal8topdown.bmp", "pal8"},    {"g/pal8w124.bmp", "pal8w124"},
-    {"g/pal8w125.bmp", "pal8w125"},   {"g/pal8w126.bmp", "pal8w126"},
-    {"g/pal8os2.bmp", "pal8"},        {"g/pal8nonsquare.bmp", "pal8nonsquare-e"},
-    {"g/rgb16.bmp", "rgb16"},         {"g/rgb16bfdef.bmp", "rgb16"},
-    {"g/rgb16-565.bmp", "rgb16-565"}, {"g/rgb16-565pal.bmp", "rgb16-565"},
-    {"g/rgb24.bmp", "rgb24"},         {"g/rgb24pal.bmp", "rgb24"},
-    {"g/rgb32.bmp", "rgb24"},         {"g/rgb32bf.bmp", "rgb24"},
+    {"g/pal1.bmp", "pal1"},
+    {"g/pal1wb.bmp", "pal1"},
+    {"g/pal1bg.bmp", "pal1bg"},
+    {"g/pal4.bmp", "pal4"},
+    {"g/pal4gs.bmp", "pal4gs"},
+    {"g/pal4rle.bmp", "pal4"},
+    {"g/pal8.bmp", "pal8"},
+    {"g/pal8-0.bmp", "pal8"},
+    {"g/pal8gs.bmp", "pal8gs"},
+    {"g/pal8rle.bmp", "pal8"},
+    {"g/pal8topdown.bmp", "pal8"},
+    {"g/pal8w124.bmp", "pal8w124"},
+    {"g/pal8w125.bmp", "pal8w125"},
+    {"g/pal8w126.bmp", "pal8w126"},
+    {"g/pal8os2.bmp", "pal8"},
+    {"g/pal8nonsquare.bmp", "pal8nonsquare-e"},
+    {"g/rgb16.bmp", "rgb16"},
+    {"g/rgb16bfdef.bmp", "rgb16"},
+    {"g/rgb16-565.bmp", "rgb16-565"},
+    {"g/rgb16-565pal.bmp", "rgb16-565"},
+    {"g/rgb24.bmp", "rgb24"},
+    {"g/rgb24pal.bmp", "rgb24"},
+    {"g/rgb32.bmp", "rgb24"},
+    {"g/rgb32bf.bmp", "rgb24"},
     {"g/rgb32bfdef.bmp", "rgb24"},
     // Questionable files that still have one right answer for a 40- or 12-byte header.
-    {"q/pal8offs.bmp", "pal8"},       {"q/pal8oversizepal.bmp", "pal8"},
-    {"q/pal8os2-sz.bmp", "pal8"},     {"q/pal8os2-hs.bmp", "pal8"},
-    {"q/pal8os2sp.bmp", "pal8"},      {"q/pal8os2v2-40sz.bmp", "pal8"},
-    {"q/rgb24largepal.bmp", "rgb24"}, {"q/rgb16-231.bmp", "rgb16-231"},
-    {"q/rgb16-3103.bmp", "rgb16-3103"}, {"q/rgb32-7187.bmp", "rgb32-7187"},
-    {"q/rgb32-111110.bmp", "rgb24"},  {"q/rgb16faketrns.bmp", "rgb16"},
+    {"q/pal8offs.bmp", "pal8"},
+    {"q/pal8oversizepal.bmp", "pal8"},
+    {"q/pal8os2-sz.bmp", "pal8"},
+    {"q/pal8os2-hs.bmp", "pal8"},
+    {"q/pal8os2sp.bmp", "pal8"},
+    {"q/pal8os2v2-40sz.bmp", "pal8"},
+    {"q/rgb24largepal.bmp", "rgb24"},
+    {"q/rgb16-231.bmp", "rgb16-231"},
+    {"q/rgb16-3103.bmp", "rgb16-3103"},
+    {"q/rgb32-7187.bmp", "rgb32-7187"},
+    {"q/rgb32-111110.bmp", "rgb24"},
+    {"q/rgb16faketrns.bmp", "rgb16"},
     {"q/rgb32fakealpha.bmp", "rgb24"},
 };
 
@@ -208,17 +234,17 @@ TEST(BitmapReader, BadAndQuestionableFilesNeverCrash) {
 
 TEST(BitmapReader, BrokenFieldsGetTheirMessages) {
     const std::map<std::string, DibError> expected = {
-        {"b/shortfile.bmp", DibError::ConversionError},   // pixel rows cut short
-        {"b/reallybig.bmp", DibError::ConversionError},   // 3000000 x 2000000 in 24 KB
-        {"b/badwidth.bmp", DibError::ConversionError},    // negative width
+        {"b/shortfile.bmp", DibError::ConversionError}, // pixel rows cut short
+        {"b/reallybig.bmp", DibError::ConversionError}, // 3000000 x 2000000 in 24 KB
+        {"b/badwidth.bmp", DibError::ConversionError},  // negative width
         {"b/badplanes.bmp", DibError::ConversionError},
         {"b/badbitcount.bmp", DibError::ConversionError},
-        {"b/rletopdown.bmp", DibError::ConversionError},  // run-length data is bottom-up only
+        {"b/rletopdown.bmp", DibError::ConversionError}, // run-length data is bottom-up only
         {"b/badheadersize.bmp", DibError::UnknownFormat},
-        {"x/ba-bm.bmp", DibError::UnknownFormat},         // an OS/2 array, not a bitmap
+        {"x/ba-bm.bmp", DibError::UnknownFormat}, // an OS/2 array, not a bitmap
         {"q/rgb24jpeg.bmp", DibError::UnknownFormat},
-        {"q/pal2.bmp", DibError::ConversionError},        // 2 bits per pixel
-        {"q/rgba32abf.bmp", DibError::ConversionError},   // compression 6
+        {"q/pal2.bmp", DibError::ConversionError},      // 2 bits per pixel
+        {"q/rgba32abf.bmp", DibError::ConversionError}, // compression 6
         {"q/rgba64.bmp", DibError::ConversionError},
     };
     for (const auto& [name, error] : expected) {
@@ -277,9 +303,9 @@ TEST(BitmapReader, PaletteRowsComeOutWithoutPadding) {
 
 TEST(BitmapReader, BareCoreAndInformationHeaders) {
     // No file header: the pixels follow the header and its table.
-    Bytes core = {12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 1, 0, // 2 x 1, 1 plane, 1 bit
-                  1, 2, 3, 4, 5, 6,                  // two 3-byte entries: blue, green, red
-                  0x40, 0, 0, 0};                    // pixels 0 and 1
+    Bytes core = {12,   0, 0, 0, 2, 0, 1, 0, 1, 0, 1, 0, // 2 x 1, 1 plane, 1 bit
+                  1,    2, 3, 4, 5, 6,                   // two 3-byte entries: blue, green, red
+                  0x40, 0, 0, 0};                        // pixels 0 and 1
     RgbImage image;
     ASSERT_EQ(decode(core, image), DibError::None);
     EXPECT_EQ(image.pixels, (Bytes{3, 2, 1, 6, 5, 4}));
@@ -311,20 +337,21 @@ TEST(BitmapReader, RunLengthEscapesPlacePixels) {
     put16(file, 14, 8);
     put32(file, 16, 1);
     put32(file, 32, 4);
-    const std::uint8_t palette[4][4] = {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}};
+    const std::uint8_t palette[4][4] = {
+        {0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}};
     std::memcpy(file.data() + 40, palette, sizeof palette);
-    const Bytes stream = {2, 1,          // row 0: two red
-                          0, 0,          // end of line
+    const Bytes stream = {2, 1,             // row 0: two red
+                          0, 0,             // end of line
                           0, 3, 2, 3, 1, 0, // row 1: absolute green, blue, red (+ pad)
-                          0, 2, 1, 1,    // delta: right 1 (x 4), up 1 -> row 2, x 4
-                          0, 0,          // end of line: row 3 is past the top
+                          0, 2, 1, 1,       // delta: right 1 (x 4), up 1 -> row 2, x 4
+                          0, 0,             // end of line: row 3 is past the top
                           0, 1};
     file.insert(file.end(), stream.begin(), stream.end());
     RgbImage image;
     ASSERT_EQ(decode(file, image), DibError::None);
-    const Bytes expected = {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0,     // row 0
-                            0, 255, 0, 0, 0, 255, 255, 0, 0, 0, 0, 0,   // row 1
-                            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};        // row 2: skipped
+    const Bytes expected = {255, 0,   0, 255, 0, 0,   0,   0, 0, 0, 0, 0,  // row 0
+                            0,   255, 0, 0,   0, 255, 255, 0, 0, 0, 0, 0,  // row 1
+                            0,   0,   0, 0,   0, 0,   0,   0, 0, 0, 0, 0}; // row 2: skipped
     EXPECT_EQ(image.pixels, expected);
 }
 
@@ -362,8 +389,10 @@ Bytes tgaFile(unsigned type, unsigned depth, unsigned width, unsigned height, un
     put16(b, 12, width);
     put16(b, 14, height);
     b[16] = static_cast<std::uint8_t>(depth);
-    for (std::size_t i = 0; i < idLength; ++i) b[18 + i] = 0xAA;
-    for (std::size_t i = 0; i < pixelBytes; ++i) b[18 + idLength + i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < idLength; ++i)
+        b[18 + i] = 0xAA;
+    for (std::size_t i = 0; i < pixelBytes; ++i)
+        b[18 + idLength + i] = static_cast<std::uint8_t>(i * 7);
     return b;
 }
 
@@ -449,12 +478,15 @@ TEST(TgaReader, SampleFiles) {
         for (std::size_t i = 0; i < image.pixels.size(); i += bpp) {
             // Only opaque pixels have a colour to compare with the composited reference.
             const bool opaque = bpp == 3 || image.pixels[i + 3] == 255;
-            for (int k = 0; k < 3; ++k) rgb.push_back(opaque ? image.pixels[i + k] : rows[rgb.size()]);
+            for (int k = 0; k < 3; ++k)
+                rgb.push_back(opaque ? image.pixels[i + k] : rows[rgb.size()]);
         }
         EXPECT_TRUE(rgb == rows);
     }
     TgaImage idField;
-    ASSERT_TRUE(decodeTga(std::span<const std::uint8_t>(readFile(testdataDir() / "tga" / "tga_id_field.tga")), idField));
+    ASSERT_TRUE(decodeTga(
+        std::span<const std::uint8_t>(readFile(testdataDir() / "tga" / "tga_id_field.tga")),
+        idField));
     EXPECT_EQ(idField.width, 100);
     EXPECT_EQ(idField.height, 100);
 

@@ -50,7 +50,7 @@ std::vector<Quad> glyphQuads(const std::function<void()>& draw) {
 constexpr float kPixel = 1e-4f; // far below a pixel (0.0025 in x)
 
 class TextOutput : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(gl_.ok());
         glEnable(GL_TEXTURE_2D);
@@ -150,11 +150,13 @@ TEST_F(TextOutput, BitmapTextIsRedAtItsRasterPositionAndAdvances) {
     EXPECT_EQ(leftOfStart, 0);
     bool stemOfP = false;
     for (int y = 195; y < 208; ++y)
-        for (int x = 160; x < 175; ++x) stemOfP = stemOfP || readPixel(x, y).r > 200;
+        for (int x = 160; x < 175; ++x)
+            stemOfP = stemOfP || readPixel(x, y).r > 200;
     EXPECT_TRUE(stemOfP);
 
     // Every byte calls its list: one bitmap each, the pen moving right, never back.
-    const auto prims = captureFeedback([&] { drawBitmapText(-0.6, 0.3, -0.2, text.size(), text.data()); });
+    const auto prims =
+        captureFeedback([&] { drawBitmapText(-0.6, 0.3, -0.2, text.size(), text.data()); });
     ASSERT_EQ(prims.size(), 20u);
     EXPECT_NEAR(prims[0].vertices[0].x, -0.6f, 1e-4f);
     EXPECT_NEAR(prims[0].vertices[0].y, 0.3f, 1e-4f);
