@@ -37,11 +37,18 @@ char32_t cp1251CodePoint(unsigned code) {
 struct FontFile {
     std::string path;
     int index = 0;
+    bool substitute = false; // not the requested face
 };
 
-// The face that fontconfig ranks first for the request and that has the Cyrillic letters of
-// Windows-1251; a missing family falls back to the configured default, as Windows substitutes
-// another face of the requested character set.
+// A substitute face is drawn at this fraction of its width: the design's face is a narrow
+// one, and the longest warning line (29 letters from 20 pixels off the left edge) must fit
+// on the 800-pixel screen.
+constexpr double kSubstituteWidthScale = 0.8;
+
+// The requested face when it is installed. Otherwise a substitute with the Cyrillic letters of
+// Windows-1251, as Windows substitutes another face of the requested character set; among the
+// substitutes a narrow one is preferred, because the warning lines were laid out for a narrow
+// face and run off the screen in a face of ordinary width.
 bool findFontFile(const BitmapFontRequest& request, FontFile& found) {
     if (!FcInit()) return false;
     FcPattern* pattern = FcPatternCreate();
@@ -59,20 +66,36 @@ bool findFontFile(const BitmapFontRequest& request, FontFile& found) {
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
     FcFontSet* fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
-    bool ok = false;
-    for (int i = 0; fonts && i < fonts->nfont && !ok; ++i) {
+    int requested = -1, firstNarrow = -1, firstCyrillic = -1;
+    for (int i = 0; fonts && i < fonts->nfont && requested < 0; ++i) {
+        FcPattern* font = fonts->fonts[i];
         FcCharSet* chars = nullptr;
         FcChar8* file = nullptr;
-        if (FcPatternGetCharSet(fonts->fonts[i], FC_CHARSET, 0, &chars) != FcResultMatch ||
-            FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) != FcResultMatch)
+        if (FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) != FcResultMatch ||
+            FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch)
             continue;
         if (!FcCharSetHasChar(chars, 0x0416) || !FcCharSetHasChar(chars, 0x044F) ||
             !FcCharSetHasChar(chars, 'A'))
             continue;
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch &&
+            FcStrCmpIgnoreCase(family, reinterpret_cast<const FcChar8*>(request.faceName)) == 0)
+            requested = i;
+        int width = FC_WIDTH_NORMAL;
+        FcPatternGetInteger(font, FC_WIDTH, 0, &width);
+        if (firstNarrow < 0 && width <= FC_WIDTH_SEMICONDENSED) firstNarrow = i;
+        if (firstCyrillic < 0) firstCyrillic = i;
+    }
+    const int chosen = requested >= 0 ? requested : firstNarrow >= 0 ? firstNarrow : firstCyrillic;
+    bool ok = false;
+    if (chosen >= 0) {
+        FcChar8* file = nullptr;
         int index = 0;
-        FcPatternGetInteger(fonts->fonts[i], FC_INDEX, 0, &index);
+        FcPatternGetString(fonts->fonts[chosen], FC_FILE, 0, &file);
+        FcPatternGetInteger(fonts->fonts[chosen], FC_INDEX, 0, &index);
         found.path = reinterpret_cast<const char*>(file);
         found.index = index;
+        found.substitute = requested < 0;
         ok = true;
     }
     if (fonts) FcFontSetDestroy(fonts);
@@ -140,6 +163,10 @@ bool buildBitmapFont(const BitmapFontRequest& request) {
     FT_Face face = nullptr;
     bool ok = FT_New_Face(library, file.path.c_str(), file.index, &face) == 0;
     ok = ok && setCellHeight(face, request.cellHeight);
+    if (ok && file.substitute) {
+        FT_Matrix condense{static_cast<FT_Fixed>(kSubstituteWidthScale * 0x10000), 0, 0, 0x10000};
+        FT_Set_Transform(face, &condense, nullptr); // scales outlines and advances alike
+    }
     if (ok) {
         GLint alignment = 4;
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);

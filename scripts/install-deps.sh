@@ -7,7 +7,7 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config git
     # program: window and input, sound, bitmap font, OpenGL (Mesa, with EGL for headless tests)
-    libsdl2-dev libsdl2-mixer-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+    libsdl2-dev libsdl2-mixer-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
     libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
     # tests: GoogleTest, image references, a virtual display driven like a person would,
     # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
