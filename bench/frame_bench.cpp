@@ -1,0 +1,405 @@
+// In-process benchmarks on a real offscreen OpenGL context: frame times of the menu and the
+// training screen, and the delay from a posted sensor message to the pacer step it causes.
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/shell.hpp"
+#include "gui/gui.hpp"
+#include "gui/menu_layout.hpp"
+#include "platform/events.hpp"
+#include "platform/ticks.hpp"
+#include "platform/window.hpp"
+#include "sensor/sensor_message.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start, Clock::time_point end) {
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+struct Options {
+    int frames = 1000;         // timed frames per screen
+    int warmup = 250;          // frames before timing: the menu's zoom-in settles in about 200
+    int graphBeats = 480;      // beats fed before timing the training screen (53 cycles of 9)
+    int beats = 200;           // beats per latency run
+    std::string out;           // also write the table here
+    bool rendererOnly = false; // only print the OpenGL renderer and version
+    std::string framesDir;     // keeps the last timed frame of each screen as a PPM picture
+};
+
+// Median and 99th percentile (nearest rank) of a sample, in milliseconds.
+struct Summary {
+    double median = 0, p99 = 0, max = 0;
+    std::size_t count = 0;
+};
+
+Summary summarise(std::vector<double> values) {
+    Summary s;
+    s.count = values.size();
+    if (values.empty()) return s;
+    std::sort(values.begin(), values.end());
+    const auto rank = [&](double q) {
+        const auto index =
+            static_cast<std::size_t>(std::ceil(q * static_cast<double>(values.size())));
+        return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
+    };
+    s.median = values.size() % 2 ? values[values.size() / 2]
+                                 : (values[values.size() / 2 - 1] + values[values.size() / 2]) / 2;
+    s.p99 = rank(0.99);
+    s.max = values.back();
+    return s;
+}
+
+std::vector<std::string> tableRows;
+std::vector<std::string> ratioLines; // printed under the table
+double menuMedian = 0;
+
+void addRow(const std::string& what, const Summary& s, const std::string& note) {
+    char line[512];
+    std::snprintf(line, sizeof line, "| %s | %.3f | %.3f | %.3f | %zu | %s |", what.c_str(),
+                  s.median, s.p99, s.max, s.count, note.c_str());
+    tableRows.emplace_back(line);
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+// A working folder like the program's: img/ from the source tree and a settings file with
+// every element shown, so no missing-file box comes up.
+std::filesystem::path makeWorkingFolder() {
+    char pattern[] = "/tmp/halvent-bench-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    const std::filesystem::path dir = made;
+    std::filesystem::create_directory_symlink(std::filesystem::path(HALVENT_SOURCE_DIR) / "img",
+                                              dir / "img");
+    std::ofstream(dir / "menu.cfg", std::ios::binary) << "00000000";
+    std::filesystem::current_path(dir);
+    return dir;
+}
+
+// Opens the window the program would open (hidden, 800 x 600) with the given pace and builds
+// the user interface as the window-creation steps do, without opening the sensor link: the
+// benchmark posts the sensor messages itself.
+void openProgramWindow(int fps) {
+    WindowOptions options;
+    options.windowed = true;
+    options.hidden = true;
+    options.fps = fps;
+    if (createMainWindow(options) != WindowResult::Ok) {
+        std::fprintf(stderr, "halvent_bench: no OpenGL context (SDL_VIDEODRIVER=offscreen?)\n");
+        std::exit(1);
+    }
+    resizeViewport(800, 600);
+    buildUserInterface(800, 600, mainWindowHandle());
+    gui.sensor.reset();
+    gui.sensor.window = mainWindowHandle();
+    // Both sensors ready, as the device reports them.
+    gui.sensor.breathStatus = 2;
+    gui.sensor.pulseStatus = 2;
+    glFinish();
+}
+
+void drainEvents() {
+    Event event;
+    while (pollEvent(event))
+        windowProc(event);
+}
+
+// The clock the beats see: driven by the bench, so the pulse graph shows intervals that
+// swing between about 700 and 1000 ms however fast the frames are drawn.
+std::uint32_t beatTick = 100000;
+int beatCount = 0;
+
+void feedBeat() {
+    beatTick += static_cast<std::uint32_t>(850.0 + 150.0 * std::sin(beatCount++ / 7.0));
+    setTickOverride(beatTick);
+    gui.sensor.pulseIndicator = 1.0f;
+}
+
+std::vector<double> timeFrames(int count, int beatEvery) {
+    std::vector<double> times;
+    times.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        // A beat now and then keeps the pacer's fades and eases moving as in a real session.
+        if (beatEvery > 0 && i % beatEvery == 0 && gui.session.cyclesLeft > 1) feedBeat();
+        const auto start = Clock::now();
+        drawFrame();
+        glFinish();
+        times.push_back(msSince(start, Clock::now()));
+    }
+    return times;
+}
+
+// So a person can see what was timed.
+void keepFrame(const Options& o, const std::string& name) {
+    if (o.framesDir.empty()) return;
+    std::vector<unsigned char> pixels(800 * 600 * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    std::ofstream out(o.framesDir + "/" + name + ".ppm", std::ios::binary);
+    out << "P6\n800 600\n255\n";
+    for (int row = 599; row >= 0; --row)
+        out.write(reinterpret_cast<const char*>(pixels.data() + row * 800 * 3), 800 * 3);
+}
+
+void benchMenu(const Options& o) {
+    gui.inMenu = 1;
+    timeFrames(o.warmup, 0);
+    const Summary menu = summarise(timeFrames(o.frames, 0));
+    menuMedian = menu.median;
+    addRow("frame, menu", menu, "drawFrame + glFinish, unpaced");
+    keepFrame(o, "menu");
+}
+
+// A session with every element shown and a pulse graph of `graphBeats` beats.
+void startFullSession(int graphBeats, std::int32_t graphMode) {
+    for (auto& button : gui.smallButtons)
+        button.raised = 1;
+    gui.pulseIntervalMode = graphMode;
+    gui.session.cyclesSetting = 60;
+    setTickOverride(beatTick);
+    gui.session.lastBeatTick = beatTick;
+    gui.session.restart();
+    for (int i = 0; i < graphBeats && gui.session.cyclesLeft > 1; ++i) {
+        feedBeat();
+        drawFrame();
+    }
+}
+
+void benchTraining(const Options& o) {
+    const char* modes[] = {"every beat", "cycle means", "ten-beat means"};
+    // Every beat draws the longest curve; cycle means is what a session shows by default.
+    for (std::int32_t mode : {0, 1}) {
+        startFullSession(o.graphBeats, mode);
+        const std::size_t points =
+            mode == 1 ? gui.session.cycleMeans.size() : gui.session.beatIntervals.size();
+        timeFrames(o.warmup, 60);
+        const auto times = timeFrames(o.frames, 60);
+        if (gui.inMenu) {
+            std::fprintf(stderr, "halvent_bench: the session ended while timing\n");
+            std::exit(1);
+        }
+        const Summary training = summarise(times);
+        addRow(std::string("frame, training screen, graph of ") + modes[mode], training,
+               "all elements shown, " + std::to_string(points) + " graph points, unpaced");
+        char ratio[160];
+        std::snprintf(ratio, sizeof ratio,
+                      "- median frame, training screen (graph of %s) / menu: %.2f", modes[mode],
+                      menuMedian > 0 ? training.median / menuMedian : 0.0);
+        ratioLines.emplace_back(ratio);
+        keepFrame(o, "training_mode" + std::to_string(mode));
+    }
+    clearTickOverride();
+}
+
+// Sensor message words: device 7, both sensors ready (status code 2 at bits 21-22 and 18-19).
+constexpr std::uintptr_t kDevice = std::uintptr_t{7} << 16;
+constexpr std::intptr_t kReadyStatus = std::intptr_t{(2 << 5) | (2 << 2)} << 16;
+
+void postPulse(bool on) {
+    postSensorEvent(kSensorMessage, kDevice | (on ? kPulseBit : 0), kReadyStatus);
+}
+
+// After a reset the first rise of the pulse signal is no beat: one rise and fall arm it.
+void armPulse() {
+    postPulse(true);
+    postPulse(false);
+    drainEvents();
+}
+
+void restartSessionIfEnding(std::size_t& seen) {
+    if (gui.session.cyclesLeft <= 2 || gui.inMenu) {
+        gui.session.restart();
+        seen = 0;
+    }
+}
+
+// The message is posted right before the loop drains the queue: the least delay possible.
+void benchLatencyImmediate(const Options& o) {
+    startFullSession(0, 1);
+    clearTickOverride();
+    armPulse();
+    std::vector<double> decoded, stepped;
+    std::size_t seen = gui.session.beatIntervals.size();
+    for (int i = 0; i < o.beats; ++i) {
+        postPulse(false); // arms the next rising edge
+        drainEvents();
+        drawFrame();
+        glFinish();
+        restartSessionIfEnding(seen);
+        seen = gui.session.beatIntervals.size();
+
+        const auto posted = Clock::now();
+        postPulse(true);
+        drainEvents();
+        const auto afterDrain = Clock::now();
+        drawFrame();
+        glFinish();
+        const auto afterFrame = Clock::now();
+        if (gui.session.beatIntervals.size() != seen + 1) {
+            std::fprintf(stderr, "halvent_bench: a posted beat did not step the pacer\n");
+            std::exit(1);
+        }
+        seen = gui.session.beatIntervals.size();
+        decoded.push_back(msSince(posted, afterDrain));
+        stepped.push_back(msSince(posted, afterFrame));
+    }
+    addRow("sensor message -> decoded (posted just before the loop drains)", summarise(decoded),
+           "pollEvent + windowProc");
+    addRow("sensor message -> frame with the pacer step drawn (same)", summarise(stepped),
+           "+ drawFrame + glFinish");
+}
+
+// A worker thread posts beats at random moments while the loop runs, as brix does; the delay
+// includes the wait for the frame in progress to end. The loop swaps and paces as the program.
+void benchLatencyThreaded(const Options& o, const std::string& label) {
+    startFullSession(0, 1);
+    clearTickOverride();
+    armPulse();
+    std::atomic<std::int64_t> postedAt{0};
+    std::atomic<bool> consumed{true};
+    std::atomic<bool> stop{false};
+    std::thread poster([&] {
+        std::mt19937 random(12345);
+        std::uniform_int_distribution<int> jitterUs(0, 20000);
+        for (int i = 0; i < o.beats && !stop; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(1000 + jitterUs(random)));
+            consumed = false;
+            postedAt = Clock::now().time_since_epoch().count();
+            postPulse(true);
+            // A beat the loop never counts would stall the run: give up on it after a second.
+            const auto giveUp = Clock::now() + std::chrono::seconds(1);
+            while (!consumed && !stop && Clock::now() < giveUp)
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            postPulse(false);
+        }
+    });
+
+    std::vector<double> delays;
+    std::size_t seen = gui.session.beatIntervals.size();
+    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    while (static_cast<int>(delays.size()) < o.beats && Clock::now() < deadline) {
+        drainEvents();
+        drawFrame();
+        glFinish();
+        if (gui.session.beatIntervals.size() != seen) {
+            const auto now = Clock::now();
+            const Clock::time_point posted{Clock::duration{postedAt.load()}};
+            delays.push_back(msSince(posted, now));
+            seen = gui.session.beatIntervals.size();
+            restartSessionIfEnding(seen);
+            consumed = true;
+        }
+        swapWindowBuffers();
+    }
+    stop = true;
+    poster.join();
+    drainEvents();
+    addRow("sensor message -> frame with the pacer step drawn, " + label, summarise(delays),
+           "posted from another thread at random moments");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--frames" && hasValue)
+            o.frames = std::atoi(argv[++i]);
+        else if (arg == "--warmup" && hasValue)
+            o.warmup = std::atoi(argv[++i]);
+        else if (arg == "--graph-beats" && hasValue)
+            o.graphBeats = std::atoi(argv[++i]);
+        else if (arg == "--beats" && hasValue)
+            o.beats = std::atoi(argv[++i]);
+        else if (arg == "--out" && hasValue)
+            o.out = argv[++i];
+        else if (arg == "--frames-dir" && hasValue)
+            o.framesDir = argv[++i];
+        else if (arg == "--renderer")
+            o.rendererOnly = true;
+        else {
+            std::fprintf(stderr, "usage: halvent_bench [--frames N] [--warmup N] [--graph-beats N] "
+                                 "[--beats N] [--out FILE] [--frames-dir DIR] [--renderer]\n");
+            return 2;
+        }
+    }
+    if (o.frames < 1 || o.beats < 1 || o.warmup < 0 || o.graphBeats < 0) {
+        std::fprintf(stderr, "halvent_bench: counts must be positive\n");
+        return 2;
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("HALVENT_NO_DIALOGS", "1", 1);
+    if (o.rendererOnly) {
+        WindowOptions options;
+        options.hidden = true;
+        if (createMainWindow(options) != WindowResult::Ok) return 1;
+        std::printf("%s, OpenGL %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                    reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+        shutdownPlatform();
+        return 0;
+    }
+    const auto folder = makeWorkingFolder();
+
+    std::printf(
+        "| In process (offscreen context, 800 x 600) | median ms | p99 ms | max ms | n | |\n"
+        "|---|---:|---:|---:|---:|---|\n");
+    openProgramWindow(0);
+    benchMenu(o);
+    benchTraining(o);
+    benchLatencyImmediate(o);
+    benchLatencyThreaded(o, "unpaced loop");
+    destroyMainWindow();
+
+    openProgramWindow(60);
+    benchLatencyThreaded(o, "loop paced at 60 frames/s");
+    destroyMainWindow();
+    shutdownPlatform();
+    std::printf("\n");
+    for (const auto& line : ratioLines)
+        std::printf("%s\n", line.c_str());
+
+    std::error_code ignored;
+    std::filesystem::current_path("/", ignored);
+    std::filesystem::remove_all(folder, ignored);
+
+    if (!o.out.empty()) {
+        std::ofstream out(o.out);
+        out << "| In process (offscreen context, 800 x 600) | median ms | p99 ms | max ms | n | |\n"
+               "|---|---:|---:|---:|---:|---|\n";
+        for (const auto& row : tableRows)
+            out << row << "\n";
+        out << "\n";
+        for (const auto& line : ratioLines)
+            out << line << "\n";
+        if (!out) {
+            std::fprintf(stderr, "halvent_bench: cannot write %s\n", o.out.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds a Release tree in build-bench/ and runs every benchmark: the in-process frame and
+# sensor-latency bench on an offscreen context, then the real program on a virtual display.
+# Prints one table and writes it to build-bench/bench-results.md.
+# Usage: scripts/bench.sh [--quick]   (--quick: fewer frames and beats, for a check)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build-bench"
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVENT_WERROR=ON \
+    -DHALVENT_BENCH=ON >/dev/null
+ninja -C "$build" halvent halvent_bench halvent_swap_probe
+
+frame_args=() program_args=()
+if [ "${1:-}" = "--quick" ]; then
+    frame_args=(--frames 200 --warmup 250 --beats 40)
+    program_args=(--runs 3 --seconds 4)
+fi
+
+results="$build/bench-results.md"
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+in_process="$(mktemp)" program="$(mktemp)"
+trap 'rm -f "$in_process" "$program"' EXIT
+
+SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
+    "$build/bench/halvent_bench" "${frame_args[@]}" --out "$in_process" >/dev/null
+python3 "$root/bench/program_bench.py" --program "$build/halvent" \
+    --probe "$build/bench/libhalvent_swap_probe.so" --img "$root/img" \
+    "${program_args[@]}" --out "$program" >/dev/null
+
+renderer="$(SDL_VIDEODRIVER=offscreen "$build/bench/halvent_bench" --renderer 2>/dev/null || true)"
+{
+    echo "# halvent benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo
+    echo "- machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)"
+    echo "- OpenGL: ${renderer:-unknown}"
+    echo "- load average (1, 5, 15 min) before the run: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "- build: Release, $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo 'no git')"
+    echo
+    cat "$in_process"
+    echo
+    cat "$program"
+} >"$results"
+cat "$results"
+echo
+echo "Written to $results"
