@@ -201,7 +201,7 @@ void startFullSession(int graphBeats, std::int32_t graphMode) {
 }
 
 void benchTraining(const Options& o) {
-    const char* modes[] = {"every beat", "cycle means", "ten-beat means"};
+    const char* modes[] = {"every beat", "cycle means"};
     // Every beat draws the longest curve; cycle means is what a session shows by default.
     for (std::int32_t mode : {0, 1}) {
         startFullSession(o.graphBeats, mode);
