@@ -69,7 +69,6 @@ Summary summarise(std::vector<double> values) {
 
 std::vector<std::string> tableRows;
 std::vector<std::string> ratioLines; // printed under the table
-double menuMedian = 0;
 
 void addRow(const std::string& what, const Summary& s, const std::string& note) {
     char line[512];
@@ -149,18 +148,18 @@ void feedBeat() {
     gui.sensor.pulseIndicator = 1.0f;
 }
 
-std::vector<double> timeFrames(int count, int beatEvery) {
-    std::vector<double> times;
-    times.reserve(static_cast<std::size_t>(count));
+// Appends the times of `count` frames; during a session a beat comes every 60 frames, which
+// keeps the pacer's fades and eases moving as at 60 beats a minute and 60 frames a second.
+int sessionFrames = 0;
+
+void timeFrames(int count, std::vector<double>& times) {
     for (int i = 0; i < count; ++i) {
-        // A beat now and then keeps the pacer's fades and eases moving as in a real session.
-        if (beatEvery > 0 && i % beatEvery == 0 && gui.session.cyclesLeft > 1) feedBeat();
+        if (!gui.inMenu && sessionFrames++ % 60 == 0 && gui.session.cyclesLeft > 1) feedBeat();
         const auto start = Clock::now();
         drawFrame();
         glFinish();
         times.push_back(msSince(start, Clock::now()));
     }
-    return times;
 }
 
 // So a person can see what was timed.
@@ -174,15 +173,6 @@ void keepFrame(const Options& o, const std::string& name) {
     out << "P6\n800 600\n255\n";
     for (int row = 599; row >= 0; --row)
         out.write(reinterpret_cast<const char*>(pixels.data() + row * 800 * 3), 800 * 3);
-}
-
-void benchMenu(const Options& o) {
-    gui.inMenu = 1;
-    timeFrames(o.warmup, 0);
-    const Summary menu = summarise(timeFrames(o.frames, 0));
-    menuMedian = menu.median;
-    addRow("frame, menu", menu, "drawFrame + glFinish, unpaced");
-    keepFrame(o, "menu");
 }
 
 // A session with every element shown and a pulse graph of `graphBeats` beats.
@@ -200,29 +190,48 @@ void startFullSession(int graphBeats, std::int32_t graphMode) {
     }
 }
 
-void benchTraining(const Options& o) {
-    const char* modes[] = {"every beat", "cycle means"};
-    // Every beat draws the longest curve; cycle means is what a session shows by default.
-    for (std::int32_t mode : {0, 1}) {
-        startFullSession(o.graphBeats, mode);
-        const std::size_t points =
-            mode == 1 ? gui.session.cycleMeans.size() : gui.session.beatIntervals.size();
-        timeFrames(o.warmup, 60);
-        const auto times = timeFrames(o.frames, 60);
+// The menu and the training screen with both graph modes, in turns of 20 frames, so that
+// the load of a busy machine falls on all three alike and their ratios hold.
+void benchFrames(const Options& o) {
+    startFullSession(o.graphBeats, 0);
+    gui.inMenu = 1;
+    std::vector<double> menu, everyBeat, cycleMeans, warmup;
+    timeFrames(o.warmup, warmup); // the menu's zoom-in
+    const auto frames = static_cast<std::size_t>(o.frames);
+    while (menu.size() < frames) {
+        const int turn = static_cast<int>(std::min<std::size_t>(20, frames - menu.size()));
+        gui.inMenu = 1;
+        timeFrames(turn, menu);
+        gui.inMenu = 0;
+        gui.pulseIntervalMode = 0; // every beat: the longest curve
+        timeFrames(turn, everyBeat);
+        gui.pulseIntervalMode = 1; // cycle means: what a session shows by default
+        timeFrames(turn, cycleMeans);
         if (gui.inMenu) {
             std::fprintf(stderr, "halvent_bench: the session ended while timing\n");
             std::exit(1);
         }
-        const Summary training = summarise(times);
-        addRow(std::string("frame, training screen, graph of ") + modes[mode], training,
-               "all elements shown, " + std::to_string(points) + " graph points, unpaced");
-        char ratio[160];
-        std::snprintf(ratio, sizeof ratio,
-                      "- median frame, training screen (graph of %s) / menu: %.2f", modes[mode],
-                      menuMedian > 0 ? training.median / menuMedian : 0.0);
-        ratioLines.emplace_back(ratio);
-        keepFrame(o, "training_mode" + std::to_string(mode));
     }
+    keepFrame(o, "training");
+    gui.inMenu = 1;
+    drawFrame();
+    keepFrame(o, "menu");
+
+    const Summary m = summarise(menu), e = summarise(everyBeat), c = summarise(cycleMeans);
+    addRow("frame, menu", m, "drawFrame + glFinish, unpaced");
+    addRow("frame, training screen, graph of every beat", e,
+           "all elements shown, " + std::to_string(gui.session.beatIntervals.size()) +
+               " graph points, unpaced");
+    addRow("frame, training screen, graph of cycle means", c,
+           "all elements shown, " + std::to_string(gui.session.cycleMeans.size()) +
+               " graph points, unpaced");
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "- median frame, training screen / menu: %.2f (graph of every beat), %.2f "
+                  "(graph of cycle means); frames timed in turns of 20",
+                  m.median > 0 ? e.median / m.median : 0.0,
+                  m.median > 0 ? c.median / m.median : 0.0);
+    ratioLines.emplace_back(line);
     clearTickOverride();
 }
 
@@ -386,8 +395,7 @@ int main(int argc, char** argv) {
            Summary{first.window, first.window, first.window, 1}, "first in the process");
     addRow("start-up: buildUserInterface", Summary{first.build, first.build, first.build, 1},
            "textures, menu, settings, bitmap font");
-    benchMenu(o);
-    benchTraining(o);
+    benchFrames(o);
     benchLatencyImmediate(o);
     benchLatencyThreaded(o, "unpaced loop");
     destroyMainWindow();
