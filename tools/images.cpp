@@ -282,7 +282,7 @@ bool makeFont(const std::string& path) {
         // lowered into the cell about the base line.
         // The pen step is the same for every letter, so letters are drawn a little wider
         // than the face has them (an even, slightly extended type reads better monospaced).
-        const double sx = std::min(1.12, (maxInk - outline) / ext.width);
+        const double sx = std::min(1.3, (maxInk - outline) / ext.width);
         const double half = outline / 2;
         const double room = baseline - margin - half; // above the base line
         const double below = cell - margin - half - baseline;
