@@ -135,6 +135,11 @@ void drainEvents() {
     Event event;
     while (pollEvent(event))
         windowProc(event);
+    // A close or quit ends the program's loop; here it would only stall the latency runs.
+    if (quitRequested()) {
+        std::fprintf(stderr, "halvent_bench: the window was asked to close\n");
+        std::exit(1);
+    }
 }
 
 // The clock the beats see: driven by the bench, so the pulse graph shows intervals that
@@ -376,6 +381,8 @@ int main(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("HALVENT_NO_DIALOGS", "1", 1);
+    // Interrupting the bench ends it, instead of becoming a quit message that stalls the loop.
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
     if (o.rendererOnly) {
         WindowOptions options;
         options.hidden = true;
