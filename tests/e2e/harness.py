@@ -138,10 +138,6 @@ def is_green_text(p):
     return p[1] >= 120 and p[1] - max(p[0], p[2]) >= 60
 
 
-def is_red_text(p):
-    return p[0] >= 150 and p[0] - max(p[1], p[2]) >= 90
-
-
 # ---------------------------------------------------------------------------------------------
 # The virtual display
 
@@ -223,18 +219,28 @@ class Display:
 
     # Output.
 
-    def screenshot(self, png_path):
-        """Grabs the whole screen, keeps it as PNG at `png_path` and returns its pixels."""
+    def screenshot(self, png_path=None):
+        """Grabs the whole screen and returns its pixels; keeps it as PNG at `png_path`."""
         grab = subprocess.run([tool("xwd"), "-root", "-silent"], env=self.env(),
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
         if grab.returncode != 0 or not grab.stdout:
             raise Failure("xwd failed: " + grab.stderr.decode(errors="replace"))
-        convert = subprocess.run([tool("convert"), "xwd:-", "-write", "png:" + png_path,
-                                  "ppm:-"], input=grab.stdout, stdout=subprocess.PIPE,
+        argv = [tool("convert"), "xwd:-"]
+        if png_path:
+            argv += ["-write", "png:" + png_path]
+        convert = subprocess.run(argv + ["ppm:-"], input=grab.stdout, stdout=subprocess.PIPE,
                                  stderr=subprocess.PIPE, timeout=30)
         if convert.returncode != 0:
             raise Failure("convert failed: " + convert.stderr.decode(errors="replace"))
         return Image(convert.stdout, png_path)
+
+    @staticmethod
+    def save(image, png_path):
+        """Keeps a picture grabbed earlier as PNG."""
+        ppm = b"P6\n%d %d\n255\n" % (image.width, image.height) + image.pixels
+        subprocess.run([tool("convert"), "ppm:-", "png:" + png_path], input=ppm, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
+        image.path = png_path
 
 
 # ---------------------------------------------------------------------------------------------
@@ -335,7 +341,7 @@ class App:
     def poll(self, label, condition, timeout, interval=0.2):
         """Takes screenshots until `condition(image)` holds; returns that image or None.
 
-        Only the last screenshot is kept as the artefact for `label`."""
+        Only the last screenshot is kept, as the artefact for `label`."""
         began = time.monotonic()
         deadline = began + timeout
         path = self.artefact(label)
@@ -343,12 +349,14 @@ class App:
         while True:
             check(self.alive(), f"the program ended while waiting for: {label}")
             self.grabbed_at = time.monotonic()  # when the picture was taken, near enough
-            image = self.display.screenshot(path)
+            image = self.display.screenshot()
             tries += 1
             if condition(image):
+                self.display.save(image, path)
                 self.log(f"{label}: after {time.monotonic() - began:.2f} s, {tries} screenshots")
                 return image
             if time.monotonic() >= deadline:
+                self.display.save(image, path)
                 self.log(f"{label}: not seen within {timeout:.1f} s, {tries} screenshots")
                 return None
             time.sleep(interval)
@@ -362,8 +370,8 @@ class App:
 
 
 def read_raw_audio(path):
-    """The disk driver's stream as mono samples (the louder of the two channels' magnitudes
-    is not needed: the cues are mono files played on both channels)."""
+    """The disk driver's stream (signed 16-bit little-endian, two channels interleaved) as the
+    left and the right channel's samples."""
     with open(path, "rb") as f:
         data = f.read()
     data = data[:len(data) - len(data) % (2 * AUDIO_CHANNELS)]
