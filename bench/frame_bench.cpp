@@ -81,7 +81,18 @@ void addRow(const std::string& what, const Summary& s, const std::string& note) 
 
 // A working folder like the program's: img/ from the source tree and a settings file with
 // every element shown, so no missing-file box comes up.
-std::filesystem::path makeWorkingFolder() {
+std::filesystem::path workingFolder;
+
+// Also on the early exits of a failed run.
+void removeWorkingFolder() {
+    if (workingFolder.empty()) return;
+    std::error_code ignored;
+    std::filesystem::current_path("/", ignored);
+    std::filesystem::remove_all(workingFolder, ignored);
+    workingFolder.clear();
+}
+
+void makeWorkingFolder() {
     char pattern[] = "/tmp/halvent-bench-XXXXXX";
     const char* made = mkdtemp(pattern);
     if (!made) {
@@ -93,7 +104,8 @@ std::filesystem::path makeWorkingFolder() {
                                               dir / "img");
     std::ofstream(dir / "menu.cfg", std::ios::binary) << "00000000";
     std::filesystem::current_path(dir);
-    return dir;
+    workingFolder = dir;
+    std::atexit(removeWorkingFolder);
 }
 
 // Opens the window the program would open (hidden, 800 x 600) with the given pace and builds
@@ -392,7 +404,7 @@ int main(int argc, char** argv) {
         shutdownPlatform();
         return 0;
     }
-    const auto folder = makeWorkingFolder();
+    makeWorkingFolder();
 
     std::printf(
         "| In process (offscreen context, 800 x 600) | median ms | p99 ms | max ms | n | |\n"
@@ -415,9 +427,7 @@ int main(int argc, char** argv) {
     for (const auto& line : ratioLines)
         std::printf("%s\n", line.c_str());
 
-    std::error_code ignored;
-    std::filesystem::current_path("/", ignored);
-    std::filesystem::remove_all(folder, ignored);
+    removeWorkingFolder();
 
     if (!o.out.empty()) {
         std::ofstream out(o.out);
