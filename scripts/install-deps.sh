@@ -13,8 +13,8 @@ packages=(
     # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
     libgtest-dev libgmock-dev libpng-dev xvfb xauth xdotool x11-apps imagemagick sox python3
     clang libclang-rt-14-dev
-    # benchmarks and packaging
-    libbenchmark-dev dpkg-dev fakeroot file
+    # packaging
+    dpkg-dev fakeroot file
 )
 
 missing=()
