@@ -11,6 +11,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 rundir="$root/build/run"
 mkdir -p "$rundir"
 ln -sfn "$root/img" "$rundir/img"
+# Settings with every hide toggle off, so the first start does not stop at the missing-file box.
+[ -e "$rundir/menu.cfg" ] || printf '00000000' > "$rundir/menu.cfg"
 cd "$rundir"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
