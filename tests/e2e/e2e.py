@@ -5,6 +5,7 @@ checked by pixels at places the menu layout fixes and by the sound it writes."""
 import argparse
 import os
 import shutil
+import signal
 import sys
 import threading
 import time
@@ -135,7 +136,7 @@ def open_page(ctx, app, page):
     ctx.display.click(*entry_px(PAGE_ENTRY[page]))
     ctx.display.move(*NEUTRAL)
     # Newly shown widgets fade in from their highlight look over a few frames.
-    image = app.poll(f"page-{page}", lambda img: not check_page(img, page), 4, interval=0.4)
+    image = app.poll(f"page-{page}", lambda img: not check_page(img, page), 6, interval=0.4)
     if image is None:
         image = app.shot(f"page-{page}-wrong")
         raise Failure("; ".join(check_page(image, page)))
@@ -667,6 +668,8 @@ def main():
     if unknown:
         print(f"e2e: unknown scenarios {sorted(unknown)}", file=sys.stderr)
         return 2
+    # A run that is stopped still ends its displays and programs (see harness.stop_all_children).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     lock = threading.Lock()
     results = {}
     started = time.monotonic()
@@ -678,7 +681,7 @@ def main():
             if name in LONG:
                 thread = threading.Thread(
                     target=lambda n=name, f=function: results.__setitem__(
-                        n, run_one(n, f, binary, options.repo, root, lock)))
+                        n, run_one(n, f, binary, options.repo, root, lock)), daemon=True)
                 thread.start()
                 background.append(thread)
     for name, function in chosen:

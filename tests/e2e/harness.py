@@ -2,6 +2,7 @@
 screenshots read pixel by pixel, pointer and keys through xdotool, and the captured sound."""
 
 import array
+import atexit
 import math
 import os
 import shutil
@@ -19,6 +20,34 @@ AUDIO_CHANNELS = 2
 
 # The menu frame settles at these half extents (menu-local 1.0 is this much of the screen).
 MENU_SCALE_X, MENU_SCALE_Y = 0.9, 0.8
+
+
+# Every process and scratch folder made here, so that an interrupted run leaves none behind.
+_children = set()
+_scratch = set()
+_children_lock = threading.Lock()
+
+
+def _started(process):
+    with _children_lock:
+        _children.add(process)
+    return process
+
+
+def stop_all_children():
+    with _children_lock:
+        children = list(_children)
+    for process in children:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    with _children_lock:
+        folders = list(_scratch)
+    for folder in folders:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+atexit.register(stop_all_children)
 
 
 class Failure(Exception):
@@ -153,10 +182,10 @@ class Display:
     def start(self):
         read_fd, write_fd = os.pipe()
         log = open(os.path.join(self.log_dir, "xvfb.log"), "wb")
-        self.process = subprocess.Popen(
+        self.process = _started(subprocess.Popen(
             [tool("Xvfb"), "-displayfd", str(write_fd), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
              "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+            pass_fds=(write_fd,), stdout=log, stderr=subprocess.STDOUT, start_new_session=True))
         os.close(write_fd)
         log.close()
         number = b""
@@ -263,6 +292,8 @@ class App:
         # A later run may reuse an earlier run's folder, to read back what that one wrote.
         self.owns_workdir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="halvent-e2e-")
+        with _children_lock:
+            _scratch.add(self.workdir)
         if self.owns_workdir:
             os.symlink(os.path.join(repo, "img"), os.path.join(self.workdir, "img"))
         if settings is not None:
@@ -292,9 +323,9 @@ class App:
         env["SDL_DISKAUDIOFILE"] = self.audio_path
         env.pop("SDL_VIDEODRIVER", None)
         log = open(self.log_path, "wb")
-        self.process = subprocess.Popen([self.binary] + self.args, cwd=self.workdir, env=env,
-                                        stdin=subprocess.DEVNULL, stdout=log,
-                                        stderr=subprocess.STDOUT)
+        self.process = _started(subprocess.Popen(
+            [self.binary] + self.args, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,
+            stdout=log, stderr=subprocess.STDOUT))
         log.close()
         self.started = time.monotonic()
         return self
