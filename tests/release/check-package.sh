@@ -33,7 +33,8 @@ deb="$(ls "$scratch"/out/*.deb)"
 echo "package: $(basename "$deb")"
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-depends_on() { tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qx "$1"; }
+# grep reads to the end (no -q): an early exit would break the pipe, which pipefail reports.
+depends_on() { tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -x -- "$1" >/dev/null; }
 for package in libsdl2-2.0-0 libsdl2-mixer-2.0-0 libfreetype6 libfontconfig1 libgl1 \
     libgl1-mesa-dri fonts-dejavu-core libstdc++6 libc6; do
     check "depends on $package" depends_on "$package"
@@ -65,14 +66,17 @@ fi
 owner_of() {
     local path="$1" candidate
     for candidate in "$path" "/usr$path" "${path#/usr}" "$(readlink -f "$path")"; do
-        dpkg -S "$candidate" 2>/dev/null | head -1 | cut -d: -f1 && return 0
+        # awk reads to the end: an early exit would break the pipe, which pipefail reports.
+        local owner
+        owner="$(dpkg -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}')"
+        [ -n "$owner" ] && { echo "$owner"; return 0; }
     done
     echo "?"
 }
 for elf in "$root/usr/bin/halvent" "$(find "$root/usr/lib" -name 'libbrix.so.1' -print -quit)"; do
     for needed in $(objdump -p "$elf" | awk '/NEEDED/ {print $2}'); do
         [ "$needed" = "libbrix.so.1" ] && continue
-        path="$(ldconfig -p | awk -v lib="$needed" '$1 == lib {print $NF; exit}')"
+        path="$(ldconfig -p | awk -v lib="$needed" '$1 == lib && !found {print $NF; found = 1}')"
         owner="$(owner_of "$path")"
         check "$(basename "$elf") needs $needed from a dependency ($owner)" depends_on "$owner"
     done
