@@ -18,4 +18,4 @@ for tool in Xvfb xdotool xwd convert python3; do
 done
 # SDL must reach the virtual display, not a real one or an offscreen driver.
 unset SDL_VIDEODRIVER WAYLAND_DISPLAY HALVENT_NO_DIALOGS
-exec python3 "$here/e2e.py" "$build" --repo "$(cd "$here/../.." && pwd)" "$@"
+exec python3 -B "$here/e2e.py" "$build" --repo "$(cd "$here/../.." && pwd)" "$@"
