@@ -11,7 +11,7 @@ packages=(
     libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
     # tests: GoogleTest, image references, a virtual display driven like a person would,
     # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
-    libgtest-dev libgmock-dev libpng-dev xvfb xauth xdotool x11-apps imagemagick sox python3
+    libgtest-dev libgmock-dev libpng-dev xvfb xauth xfonts-base xdotool x11-apps imagemagick sox python3
     clang libclang-rt-14-dev
     # packaging
     dpkg-dev fakeroot file
