@@ -12,88 +12,41 @@ Gui::Gui() {
     loadTextures(); // without a current OpenGL context this does nothing
 }
 
+// The records' member initialisers hold the creation look (grey at alpha 0.7, no grow, fade
+// divisor 1, not hovered, not selected, not checked); the arguments fill in the rest.
+
 void Gui::addMenuItem(float x, float y, float halfWidth, float halfHeight, std::uint8_t visible,
                       const char* caption, WidgetCallback onHoverCallback,
                       WidgetCallback onClickCallback) {
-    MenuItem item{};
-    item.x = x;
-    item.y = y;
-    item.halfWidth = halfWidth;
-    item.halfHeight = halfHeight;
-    item.red = 0.5f;
-    item.green = 0.5f;
-    item.blue = 0.5f;
-    item.alpha = 0.7f;
-    item.fadeDivisor = 1;
-    item.visible = visible;
-    item.onHover = onHoverCallback;
-    item.onClick = onClickCallback;
-    item.caption = caption;
-    menuItems.push_back(item);
+    menuItems.push_back(MenuItem{.x = x, .y = y, .halfWidth = halfWidth, .halfHeight = halfHeight,
+                                 .visible = visible, .onHover = onHoverCallback,
+                                 .onClick = onClickCallback, .caption = caption});
 }
 
 void Gui::addListButton(std::int32_t group, float x, float y, float halfWidth, float halfHeight,
                         std::uint8_t visible, const char* caption, WidgetCallback onHoverCallback,
                         WidgetCallback onClickCallback) {
-    ListButton row{};
-    row.x = x;
-    row.y = y;
-    row.halfWidth = halfWidth;
-    row.halfHeight = halfHeight;
-    row.red = 0.5f;
-    row.alpha = 0.7f;
-    row.green = 0.5f;
-    row.blue = 0.5f;
-    row.fadeDivisor = 1;
-    row.group = group;
-    row.visible = visible;
-    row.onHover = onHoverCallback;
-    row.onClick = onClickCallback;
-    row.caption = caption;
-    listButtons.push_back(row);
+    listButtons.push_back(ListButton{.x = x, .y = y, .halfWidth = halfWidth,
+                                     .halfHeight = halfHeight, .group = group, .visible = visible,
+                                     .onHover = onHoverCallback, .onClick = onClickCallback,
+                                     .caption = caption});
 }
 
 void Gui::addSmallButton(float x, float y, float checkedRed, float checkedGreen, float checkedBlue,
                          float halfWidth, float halfHeight, std::uint8_t visible,
                          const char* caption, WidgetCallback onHoverCallback,
                          WidgetCallback onClickCallback) {
-    SmallButton button{};
-    button.x = x;
-    button.y = y;
-    button.halfWidth = halfWidth;
-    button.halfHeight = halfHeight;
-    button.red = 0.5f;
-    button.alpha = 0.7f;
-    button.green = 0.5f;
-    button.blue = 0.5f;
-    button.checkedRed = checkedRed;
-    button.checkedGreen = checkedGreen;
-    button.checkedBlue = checkedBlue;
-    button.fadeDivisor = 1;
-    button.raised = 1;
-    button.visible = visible;
-    button.onHover = onHoverCallback;
-    button.onClick = onClickCallback;
-    button.caption = caption;
-    smallButtons.push_back(button);
+    smallButtons.push_back(SmallButton{.x = x, .y = y, .halfWidth = halfWidth,
+                                       .halfHeight = halfHeight, .checkedRed = checkedRed,
+                                       .checkedGreen = checkedGreen, .checkedBlue = checkedBlue,
+                                       .visible = visible, .onHover = onHoverCallback,
+                                       .onClick = onClickCallback, .caption = caption});
 }
 
 bool Gui::addPanel(std::int32_t index, float x, float y, float halfWidth, float halfHeight,
                    std::uint8_t visible, const char* title, std::string status) {
-    Panel panel{};
-    panel.x = x;
-    panel.y = y;
-    panel.halfWidth = halfWidth;
-    panel.halfHeight = halfHeight;
-    panel.red = 0.5f;
-    panel.green = 0.55f;
-    panel.blue = 0.5f;
-    panel.alpha = 0.7f;
-    panel.visible = visible;
-    panel.statusAlpha = 1.0;
-    panel.title = title;
-    panel.status = std::move(status);
-    panel.index = index;
+    Panel panel{.x = x, .y = y, .halfWidth = halfWidth, .halfHeight = halfHeight,
+                .visible = visible, .title = title, .status = std::move(status), .index = index};
     for (const Panel& existing : panels)
         if (existing.index == index) return false;
     panels.push_back(std::move(panel));
