@@ -16,16 +16,15 @@
 
 namespace {
 
-class PromptOverlayTest : public ::testing::Test {
+class PromptOverlayTest : public SharedGlTest {
   protected:
     static void SetUpTestSuite() {
-        context = std::make_unique<OffscreenGl>();
-        if (context->ok()) createBitmapFont();
+        SharedGlTest::SetUpTestSuite();
+        if (contextOk()) createBitmapFont();
     }
-    static void TearDownTestSuite() { context.reset(); }
 
     void SetUp() override {
-        ASSERT_TRUE(context->ok());
+        ASSERT_TRUE(contextOk());
         setCueObserver([this](const std::string& command) { cues.push_back(command); });
         gui.sensor = SensorState{};
         gui.inMenu = 0;
@@ -44,9 +43,7 @@ class PromptOverlayTest : public ::testing::Test {
     }
 
     std::vector<std::string> cues;
-    static std::unique_ptr<OffscreenGl> context;
 };
-std::unique_ptr<OffscreenGl> PromptOverlayTest::context;
 
 TEST_F(PromptOverlayTest, ShownWithTheErrorCueEveryFrameWhilePulseIsNotReady) {
     for (const int status : {-1, 0, 1}) {

@@ -79,12 +79,10 @@ std::vector<FeedbackVertex> curve(const Graph& g) {
     return {g.strip.begin() + 5, g.strip.end()};
 }
 
-class PulseGraphTest : public ::testing::Test {
+class PulseGraphTest : public SharedGlTest {
   protected:
-    static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
-    static void TearDownTestSuite() { context.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(context->ok());
+        ASSERT_TRUE(contextOk());
         gui.session = TrainingSession{};
         gui.smallButtons.clear();
         gui.inMenu = 0;
@@ -92,9 +90,7 @@ class PulseGraphTest : public ::testing::Test {
         glEnable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
     }
-    static std::unique_ptr<OffscreenGl> context;
 };
-std::unique_ptr<OffscreenGl> PulseGraphTest::context;
 
 TEST_F(PulseGraphTest, EachModeNeedsItsMinimumOfEntries) {
     struct Case {

@@ -14,21 +14,17 @@ namespace {
 
 constexpr float kEps = 1e-4f;
 
-class SceneryTest : public ::testing::Test {
+class SceneryTest : public SharedGlTest {
   protected:
-    static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
-    static void TearDownTestSuite() { context.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(context->ok());
+        ASSERT_TRUE(contextOk());
         gui.session = TrainingSession{};
         gui.smallButtons.clear();
         gui.backgroundPhase = 0.0f;
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
     }
-    static std::unique_ptr<OffscreenGl> context;
 };
-std::unique_ptr<OffscreenGl> SceneryTest::context;
 
 // The drawn position of the mesh point with texture coordinate (i/49, j/49), if on screen.
 std::optional<FeedbackVertex> meshPoint(const std::vector<FeedbackPrimitive>& prims, int i, int j) {

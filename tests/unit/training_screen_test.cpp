@@ -81,13 +81,11 @@ SmallButton toggle() {
     return b;
 }
 
-class TrainingScreenTest : public ::testing::Test {
+class TrainingScreenTest : public SharedGlTest {
   protected:
-    static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
-    static void TearDownTestSuite() { context.reset(); }
 
     void SetUp() override {
-        ASSERT_TRUE(context->ok());
+        ASSERT_TRUE(contextOk());
         gui.session = TrainingSession{};
         gui.session.cycleMeans = {1000.0f, 900.0f, 800.0f};
         gui.session.beatIntervals = {5000.0f, 1000.0f, 950.0f, 900.0f};
@@ -111,9 +109,7 @@ class TrainingScreenTest : public ::testing::Test {
         gui.session.phaseChanged = true;
     }
 
-    static std::unique_ptr<OffscreenGl> context;
 };
-std::unique_ptr<OffscreenGl> TrainingScreenTest::context;
 
 TEST_F(TrainingScreenTest, InMenuIssuesNothingAndChangesNothing) {
     gui.inMenu = 1;

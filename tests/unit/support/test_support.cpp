@@ -26,6 +26,8 @@ OffscreenGl::OffscreenGl() {
 
 OffscreenGl::~OffscreenGl() { destroyMainWindow(); }
 
+std::unique_ptr<OffscreenGl> SharedGlTest::context;
+
 Rgba readPixel(int x, int y) {
     unsigned char p[4] = {0, 0, 0, 0};
     glReadBuffer(GL_BACK);

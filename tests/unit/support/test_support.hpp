@@ -1,7 +1,10 @@
 // Shared test fixtures: an offscreen OpenGL context, captured message boxes, temp folders.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +21,17 @@ public:
 
 private:
     bool ok_ = false;
+};
+
+// A fixture whose tests share one offscreen context, made once per test suite.
+class SharedGlTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { context = std::make_unique<OffscreenGl>(); }
+    static void TearDownTestSuite() { context.reset(); }
+    static bool contextOk() { return context && context->ok(); }
+
+private:
+    static std::unique_ptr<OffscreenGl> context;
 };
 
 // Reads one pixel of the back buffer (window pixels, y from the top as on screen), RGBA.
