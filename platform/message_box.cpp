@@ -30,15 +30,19 @@ void showMessageBox(const char* textCp1251, const char* captionCp1251, MessageBo
     const bool canShow = displayAvailable() && !(driver && SDL_strcmp(driver, "offscreen") == 0) &&
                          !SDL_getenv("HALVENT_NO_DIALOGS");
     if (canShow) {
+        const bool okOnly = buttons == MessageBoxButtons::Ok;
+        // Enter answers OK; Esc answers Cancel, or OK when that is the only button.
         SDL_MessageBoxButtonData buttonData[2] = {
-            {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"},
+            {static_cast<Uint32>(SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT) |
+                 (okOnly ? static_cast<Uint32>(SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT) : 0u),
+             1, "OK"},
             {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, "Cancel"},
         };
         SDL_MessageBoxData data{};
         data.flags = icon == MessageBoxIcon::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
         data.title = captionUtf8.c_str();
         data.message = textUtf8.c_str();
-        data.numbuttons = buttons == MessageBoxButtons::OkCancel ? 2 : 1;
+        data.numbuttons = okOnly ? 1 : 2;
         data.buttons = buttonData;
         int pressed = 0;
         if (SDL_ShowMessageBox(&data, &pressed) == 0) return;
