@@ -1,7 +1,7 @@
 // The simulated sensor device: a worker posts a fixed six-step pattern every 500 ms.
 #include "brix.h"
+#include "post_message.hpp"
 
-#include <SDL2/SDL.h>
 #include <pthread.h>
 #include <sched.h>
 
@@ -37,12 +37,8 @@ void postStep(int step) {
     // Status byte: bit 16 set, both status codes 2 (ready), copies of the two signals.
     const std::uintptr_t wParam = 0x10000u | (pulse * 2) | breath;
     const std::uintptr_t lParam = 0x490000u | (((breath * 8) | pulse) << 20);
-    SDL_Event event{};
-    event.type = SDL_USEREVENT;
-    event.user.code = static_cast<Sint32>(message);
-    event.user.data1 = reinterpret_cast<void*>(wParam);
-    event.user.data2 = reinterpret_cast<void*>(lParam);
-    SDL_PushEvent(&event); // thread-safe; a full queue is ignored like a failed post
+    // A failed post (a full queue) is ignored.
+    brix::postSensorMessage(window, message, wParam, static_cast<std::intptr_t>(lParam));
 }
 
 void worker() {
