@@ -7,6 +7,7 @@
 
 #include "gui/gui.hpp"
 #include "platform/ticks.hpp"
+#include "render/visible_texels.hpp"
 
 namespace {
 
@@ -35,17 +36,14 @@ float captionLeft(float x, std::string_view text) {
     return static_cast<float>(x - static_cast<double>(text.size() / 2) * kCaptionShiftPerPair);
 }
 
-void drawQuad(float left, float bottom, float right, float top, float z, const SkinRegion& s) {
-    glBegin(GL_QUADS);
-    glTexCoord2f(s.sFrom, s.tFrom);
-    glVertex3f(left, bottom, z);
-    glTexCoord2f(s.sTo, s.tFrom);
-    glVertex3f(right, bottom, z);
-    glTexCoord2f(s.sTo, s.tTo);
-    glVertex3f(right, top, z);
-    glTexCoord2f(s.sFrom, s.tTo);
-    glVertex3f(left, top, z);
-    glEnd();
+// A quad of the menu skin, filled only where the skin has pixels.
+void drawQuad(const Gui& g, float left, float bottom, float right, float top, float z,
+              const SkinRegion& s) {
+    const TexturedCorner corners[4] = {{s.sFrom, s.tFrom, left, bottom},
+                                       {s.sTo, s.tFrom, right, bottom},
+                                       {s.sTo, s.tTo, right, top},
+                                       {s.sFrom, s.tTo, left, top}};
+    drawVisibleQuad(g.menuTexture, corners, z);
 }
 
 // Eases one axis of the frame a twentieth of the way to its target.
@@ -66,7 +64,7 @@ template <typename Button> void drawButton(Gui& g, Button& b, const SkinRegion& 
 
     const float growW = b.growX * b.halfWidth;
     const float growH = b.growY * b.halfHeight;
-    drawQuad(b.x - b.halfWidth - growW, b.y - b.halfHeight - growH, b.x + b.halfWidth + growW,
+    drawQuad(g, b.x - b.halfWidth - growW, b.y - b.halfHeight - growH, b.x + b.halfWidth + growW,
              b.y + b.halfHeight + growH, kWidgetDepth, skin);
 
     const std::string_view caption = textOf(b.caption);
@@ -96,7 +94,7 @@ template <typename Button> void drawButton(Gui& g, Button& b, const SkinRegion& 
 void drawPanel(Gui& g, const Panel& p) {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(g.menuTexture));
     glColor4f(p.red, p.green, p.blue, p.alpha);
-    drawQuad(p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight,
+    drawQuad(g, p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight,
              kWidgetDepth, kPanelSkin);
 
     // The status line starts at the title's left edge, so both use the title's length.
@@ -130,7 +128,7 @@ void Gui::drawMenu() {
 
     // From here on everything, captions included, is in menu-local units.
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(menuTexture));
-    drawQuad(-1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
+    drawQuad(*this, -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
 
     // Equal depths and the "less" test keep whatever was drawn first where widgets overlap,
     // so the buttons drawn before the panels stay on top of the panel frames.

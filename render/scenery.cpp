@@ -7,17 +7,13 @@
 #include "gui/gui.hpp"
 #include "render/hide_toggles.hpp"
 #include "render/phase_tint.hpp"
+#include "render/visible_texels.hpp"
 
 namespace {
 
 constexpr int kGrid = 49; // lens grid points per side
 constexpr float kLensRadius = 1.2f;
 constexpr double kPhaseStep = 0.031415927410125735; // pi/100 per drawn frame
-
-void quadVertex(float s, float t, float x, float y, float z) {
-    glTexCoord2f(s, t);
-    glVertex3f(x, y, z);
-}
 
 } // namespace
 
@@ -45,6 +41,15 @@ void Gui::drawBackgroundMesh() {
         break;
     default:
         break;
+    }
+
+    // The picture is opaque and drawn first: in a phase's own colour (alpha 1) blending and
+    // the alpha test would change nothing, so the rasteriser is spared them.
+    const bool opaque = session.phase >= 0 && session.phase <= 3;
+    const bool blending = glIsEnabled(GL_BLEND), alphaTest = glIsEnabled(GL_ALPHA_TEST);
+    if (opaque) {
+        glDisable(GL_BLEND);
+        glDisable(GL_ALPHA_TEST);
     }
 
     std::array<float, kGrid * kGrid> xs;
@@ -87,6 +92,8 @@ void Gui::drawBackgroundMesh() {
     }
     glEnd();
     glPopMatrix();
+    if (blending) glEnable(GL_BLEND);
+    if (alphaTest) glEnable(GL_ALPHA_TEST);
 }
 
 void Gui::drawCornerOrnaments() {
@@ -97,15 +104,17 @@ void Gui::drawCornerOrnaments() {
         {-0.895f, -0.865f}, {0.895f, -0.865f}, {0.895f, 0.865f}, {-0.895f, 0.865f}};
     constexpr float texCoords[4][2] = {{1.0f, 0.0f}, {1.0f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.0f}};
     constexpr float corners[4] = {0.785f, 2.355f, 3.925f, 5.495f}; // quarter turns from 45 deg
+    glBegin(GL_QUADS);
     for (const auto& c : centres) {
-        glBegin(GL_QUADS);
+        TexturedCorner quad[4];
         for (int v = 0; v < 4; ++v) {
             const float alpha = phi + corners[v];
-            quadVertex(texCoords[v][0], texCoords[v][1], c[0] + 0.16f * std::cos(alpha),
-                       c[1] + 0.2f * std::sin(alpha), -0.015f);
+            quad[v] = {texCoords[v][0], texCoords[v][1], c[0] + 0.16f * std::cos(alpha),
+                       c[1] + 0.2f * std::sin(alpha)};
         }
-        glEnd();
+        emitVisibleQuad(barTexture, quad, -0.015f);
     }
+    glEnd();
 }
 
 void Gui::drawScreenFrame() {
@@ -114,43 +123,41 @@ void Gui::drawScreenFrame() {
 
     // Corner plates: top left, top right, bottom right, bottom left.
     constexpr float plates[4][2] = {{-1.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, -1.0f}, {-1.0f, -1.0f}};
+    glBegin(GL_QUADS);
     for (const auto& c : plates) {
         const float x = c[0], y = c[1];
-        glBegin(GL_QUADS);
-        quadVertex(0.25f, 0.0f, x, y, z);
-        quadVertex(0.75f, 0.0f, 0.68f * x, y, z);
-        quadVertex(0.75f, 0.5f, 0.68f * x, 0.58f * y, z);
-        quadVertex(0.25f, 0.5f, x, 0.58f * y, z);
-        glEnd();
+        const TexturedCorner plate[4] = {{0.25f, 0.0f, x, y},
+                                         {0.75f, 0.0f, 0.68f * x, y},
+                                         {0.75f, 0.5f, 0.68f * x, 0.58f * y},
+                                         {0.25f, 0.5f, x, 0.58f * y}};
+        emitVisibleQuad(barTexture, plate, z);
     }
 
     // The picture that frames the pacer, whose centre is (0, 0.2).
     if (isShown(*this, HideToggle::Pacer)) {
-        glBegin(GL_QUADS);
-        quadVertex(0.5f, 0.5f, -0.2f, 0.45f, z);
-        quadVertex(1.0f, 0.5f, -0.2f, -0.05f, z);
-        quadVertex(1.0f, 0.999f, 0.2f, -0.05f, z);
-        quadVertex(0.5f, 0.999f, 0.2f, 0.45f, z);
-        glEnd();
+        const TexturedCorner picture[4] = {{0.5f, 0.5f, -0.2f, 0.45f},
+                                           {1.0f, 0.5f, -0.2f, -0.05f},
+                                           {1.0f, 0.999f, 0.2f, -0.05f},
+                                           {0.5f, 0.999f, 0.2f, 0.45f}};
+        emitVisibleQuad(barTexture, picture, z);
     }
 
     // Edge strips: left, right, bottom, top.
     for (const float x : {-1.0f, 1.0f}) {
-        glBegin(GL_QUADS);
-        quadVertex(0.25f, 0.5f, 1.005f * x, -0.9f, z);
-        quadVertex(0.5f, 0.5f, 0.835f * x, -0.9f, z);
-        quadVertex(0.5f, 1.0f, 0.835f * x, 0.9f, z);
-        quadVertex(0.25f, 1.0f, 1.005f * x, 0.9f, z);
-        glEnd();
+        const TexturedCorner strip[4] = {{0.25f, 0.5f, 1.005f * x, -0.9f},
+                                         {0.5f, 0.5f, 0.835f * x, -0.9f},
+                                         {0.5f, 1.0f, 0.835f * x, 0.9f},
+                                         {0.25f, 1.0f, 1.005f * x, 0.9f}};
+        emitVisibleQuad(barTexture, strip, z);
     }
     for (const float y : {-1.0f, 1.0f}) {
-        glBegin(GL_QUADS);
-        quadVertex(0.25f, 0.5f, 0.9f, 1.01f * y, z);
-        quadVertex(0.5f, 0.5f, 0.9f, 0.79f * y, z);
-        quadVertex(0.5f, 1.0f, -0.9f, 0.79f * y, z);
-        quadVertex(0.25f, 1.0f, -0.9f, 1.01f * y, z);
-        glEnd();
+        const TexturedCorner strip[4] = {{0.25f, 0.5f, 0.9f, 1.01f * y},
+                                         {0.5f, 0.5f, 0.9f, 0.79f * y},
+                                         {0.5f, 1.0f, -0.9f, 0.79f * y},
+                                         {0.25f, 1.0f, -0.9f, 1.01f * y}};
+        emitVisibleQuad(barTexture, strip, z);
     }
+    glEnd();
 }
 
 void Gui::drawInnerPanel() {

@@ -5,6 +5,7 @@
 
 #include "gui/gui.hpp"
 #include "platform/bitmap_font.hpp"
+#include "render/visible_texels.hpp"
 
 void Gui::drawText(float x, float y, float size, std::string_view text) {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(fontTexture));
@@ -13,6 +14,7 @@ void Gui::drawText(float x, float y, float size, std::string_view text) {
     const double top = y + h / 1.5;
     const double bottom = y - h / 1.5;
     const float z = -0.005f;
+    glBegin(GL_QUADS); // one block for the whole text
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned b = static_cast<unsigned char>(text[i]);
         const unsigned row = b / 16; // counted from the top of the atlas
@@ -23,17 +25,19 @@ void Gui::drawText(float x, float y, float size, std::string_view text) {
         const double bottomT = (15 - row) * 0.0625;
         const double leftX = x + static_cast<double>(i) * advance;
         const double rightX = leftX + h;
-        glBegin(GL_QUADS);
-        glTexCoord2f(static_cast<float>(leftS), static_cast<float>(topT));
-        glVertex3f(static_cast<float>(leftX), static_cast<float>(top), z);
-        glTexCoord2f(static_cast<float>(leftS), static_cast<float>(bottomT));
-        glVertex3f(static_cast<float>(leftX), static_cast<float>(bottom), z);
-        glTexCoord2f(static_cast<float>(rightS), static_cast<float>(bottomT));
-        glVertex3f(static_cast<float>(rightX), static_cast<float>(bottom), z);
-        glTexCoord2f(static_cast<float>(rightS), static_cast<float>(topT));
-        glVertex3f(static_cast<float>(rightX), static_cast<float>(top), z);
-        glEnd();
+        const TexturedCorner glyph[4] = {
+            {static_cast<float>(leftS), static_cast<float>(topT), static_cast<float>(leftX),
+             static_cast<float>(top)},
+            {static_cast<float>(leftS), static_cast<float>(bottomT), static_cast<float>(leftX),
+             static_cast<float>(bottom)},
+            {static_cast<float>(rightS), static_cast<float>(bottomT), static_cast<float>(rightX),
+             static_cast<float>(bottom)},
+            {static_cast<float>(rightS), static_cast<float>(topT), static_cast<float>(rightX),
+             static_cast<float>(top)}};
+        // Only the box round the glyph's own pixels: most of its cell is empty.
+        emitVisibleQuad(fontTexture, glyph, z, true);
     }
+    glEnd();
 }
 
 void createBitmapFont() {

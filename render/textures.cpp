@@ -10,6 +10,7 @@
 #include "platform/message_box.hpp"
 #include "platform/window.hpp"
 #include "render/image_decoders.hpp"
+#include "render/visible_texels.hpp"
 
 namespace {
 
@@ -81,10 +82,15 @@ void Gui::loadTextures() {
         const TgaImage* tga = loadTga(tgaFiles[i]);
         if (!tga) {
             uploadTexture(tgaNames[i], 4, GL_RGBA, 0, 0, nullptr);
+            forgetVisibleTexels(tgaNames[i]);
             continue;
         }
         const bool alpha = tga->bitsPerPixel == 32;
         uploadTexture(tgaNames[i], alpha ? 4 : 3, alpha ? GL_RGBA : GL_RGB, tga->width, tga->height,
                       tga->pixels.data());
+        noteVisibleTexels(tgaNames[i], tga->width, tga->height,
+                          alpha ? tga->pixels.data() : nullptr);
     }
+    // OpenGL holds its own copy; the decoded pixels would only take up memory.
+    tgaImage = TgaImage{};
 }

@@ -10,6 +10,7 @@
 #include "render/hide_toggles.hpp"
 #include "render/phase_tint.hpp"
 #include "render/training_screen_state.hpp"
+#include "render/visible_texels.hpp"
 
 TrainingScreenState& trainingScreenState() {
     static TrainingScreenState state;
@@ -71,11 +72,6 @@ void updateBarFill(const TrainingSession& s, std::int32_t k, float& fill) {
     }
 }
 
-void quadVertex(float s, float t, float x, float y, float z) {
-    glTexCoord2f(s, t);
-    glVertex3f(x, y, z);
-}
-
 void drawPhaseBars(Gui& g, TrainingScreenState& state) {
     const TrainingSession& s = g.session;
     constexpr float z = -0.001f;
@@ -98,41 +94,44 @@ void drawPhaseBars(Gui& g, TrainingScreenState& state) {
             glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(g.barTexture));
             end = state.barFill;
         }
-        glBegin(GL_QUADS);
+        // A bar whose glow is spent is cut whole by the alpha test (alpha 0.1 or less).
+        if (glow <= 0.1f) continue;
+        TexturedCorner bar[4];
         switch (k) {
         case 0: // left, grows upwards
-            quadVertex(0.0f, 0.0f, -0.99f, -0.9f, z);
-            quadVertex(0.24f, 0.0f, -0.85f, -0.9f, z);
-            quadVertex(0.24f, 1.0f, -0.85f, end, z);
-            quadVertex(0.0f, 1.0f, -0.99f, end, z);
+            bar[0] = {0.0f, 0.0f, -0.99f, -0.9f};
+            bar[1] = {0.24f, 0.0f, -0.85f, -0.9f};
+            bar[2] = {0.24f, 1.0f, -0.85f, end};
+            bar[3] = {0.0f, 1.0f, -0.99f, end};
             break;
         case 1: // top, grows to the right
-            quadVertex(0.0f, 0.0f, -0.9f, 0.99f, z);
-            quadVertex(0.24f, 0.0f, -0.9f, 0.815f, z);
-            quadVertex(0.24f, 1.0f, end, 0.815f, z);
-            quadVertex(0.0f, 1.0f, end, 0.99f, z);
+            bar[0] = {0.0f, 0.0f, -0.9f, 0.99f};
+            bar[1] = {0.24f, 0.0f, -0.9f, 0.815f};
+            bar[2] = {0.24f, 1.0f, end, 0.815f};
+            bar[3] = {0.0f, 1.0f, end, 0.99f};
             break;
         case 2: // right, grows downwards
-            quadVertex(0.0f, 0.0f, 0.99f, 0.9f, z);
-            quadVertex(0.24f, 0.0f, 0.85f, 0.9f, z);
-            quadVertex(0.24f, 0.6f, 0.85f, end, z);
-            quadVertex(0.0f, 0.6f, 0.99f, end, z);
+            bar[0] = {0.0f, 0.0f, 0.99f, 0.9f};
+            bar[1] = {0.24f, 0.0f, 0.85f, 0.9f};
+            bar[2] = {0.24f, 0.6f, 0.85f, end};
+            bar[3] = {0.0f, 0.6f, 0.99f, end};
             break;
         default: // bottom, grows to the left
-            quadVertex(0.0f, 0.0f, 0.9f, -0.99f, z);
-            quadVertex(0.24f, 0.0f, 0.9f, -0.815f, z);
-            quadVertex(0.24f, 1.0f, end, -0.815f, z);
-            quadVertex(0.0f, 1.0f, end, -0.99f, z);
+            bar[0] = {0.0f, 0.0f, 0.9f, -0.99f};
+            bar[1] = {0.24f, 0.0f, 0.9f, -0.815f};
+            bar[2] = {0.24f, 1.0f, end, -0.815f};
+            bar[3] = {0.0f, 1.0f, end, -0.99f};
             break;
         }
-        glEnd();
+        drawVisibleQuad(g.barTexture, bar, z);
     }
 }
 
 // One square per beat of each phase, spread over -0.5..0.5 in the bars' clockwise
 // direction; the beats already passed in the current phase are lit.
-void drawBeatSquares(const TrainingSession& s) {
+void drawBeatSquares(const TrainingSession& s, std::int32_t barTexture) {
     constexpr float z = -0.015f;
+    glBegin(GL_QUADS); // the colour may change between quads
     constexpr float h = 0.04f; // half a side
     for (std::int32_t k = 0; k < 4; ++k) {
         const std::int32_t n = s.phaseBeats[static_cast<std::size_t>(k)];
@@ -154,36 +153,37 @@ void drawBeatSquares(const TrainingSession& s) {
             }
             const float offset = static_cast<float>(i) * step;
             const float u = k < 2 ? offset - 0.5f : 0.5f - offset;
-            glBegin(GL_QUADS);
+            TexturedCorner square[4];
             switch (k) {
             case 0:
-                quadVertex(1.0f, 0.25f, -0.71f, u - h, z);
-                quadVertex(1.0f, 0.5f, -0.71f, u + h, z);
-                quadVertex(0.75f, 0.5f, -0.79f, u + h, z);
-                quadVertex(0.75f, 0.25f, -0.79f, u - h, z);
+                square[0] = {1.0f, 0.25f, -0.71f, u - h};
+                square[1] = {1.0f, 0.5f, -0.71f, u + h};
+                square[2] = {0.75f, 0.5f, -0.79f, u + h};
+                square[3] = {0.75f, 0.25f, -0.79f, u - h};
                 break;
             case 1:
-                quadVertex(1.0f, 0.25f, u - h, 0.66f, z);
-                quadVertex(1.0f, 0.5f, u + h, 0.66f, z);
-                quadVertex(0.75f, 0.5f, u + h, 0.74f, z);
-                quadVertex(0.75f, 0.25f, u - h, 0.74f, z);
+                square[0] = {1.0f, 0.25f, u - h, 0.66f};
+                square[1] = {1.0f, 0.5f, u + h, 0.66f};
+                square[2] = {0.75f, 0.5f, u + h, 0.74f};
+                square[3] = {0.75f, 0.25f, u - h, 0.74f};
                 break;
             case 2:
-                quadVertex(1.0f, 0.25f, 0.71f, u - h, z);
-                quadVertex(1.0f, 0.5f, 0.71f, u + h, z);
-                quadVertex(0.75f, 0.5f, 0.79f, u + h, z);
-                quadVertex(0.75f, 0.25f, 0.79f, u - h, z);
+                square[0] = {1.0f, 0.25f, 0.71f, u - h};
+                square[1] = {1.0f, 0.5f, 0.71f, u + h};
+                square[2] = {0.75f, 0.5f, 0.79f, u + h};
+                square[3] = {0.75f, 0.25f, 0.79f, u - h};
                 break;
             default:
-                quadVertex(1.0f, 0.25f, u - h, -0.66f, z);
-                quadVertex(1.0f, 0.5f, u + h, -0.66f, z);
-                quadVertex(0.75f, 0.5f, u + h, -0.74f, z);
-                quadVertex(0.75f, 0.25f, u - h, -0.74f, z);
+                square[0] = {1.0f, 0.25f, u - h, -0.66f};
+                square[1] = {1.0f, 0.5f, u + h, -0.66f};
+                square[2] = {0.75f, 0.5f, u + h, -0.74f};
+                square[3] = {0.75f, 0.25f, u - h, -0.74f};
                 break;
             }
-            glEnd();
+            emitVisibleQuad(barTexture, square, z);
         }
     }
+    glEnd();
 }
 
 // Runs every frame, also while the pacer is hidden, so it is in step when shown again.
@@ -306,7 +306,7 @@ void Gui::drawTraining() {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(barTexture));
     updateGlow(s);
     drawPhaseBars(*this, state);
-    if (isShown(*this, HideToggle::BeatSquares)) drawBeatSquares(s);
+    if (isShown(*this, HideToggle::BeatSquares)) drawBeatSquares(s, barTexture);
     drawCornerOrnaments();
     drawScreenFrame();
 
