@@ -1,9 +1,10 @@
-// halvent: set-up, the frame loop that never waits, and the end of the program.
+// halvent: set-up, the frame loop, and the end of the program.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "app/frame_schedule.hpp"
 #include "app/shell.hpp"
 #include "platform/cp1251.hpp"
 #include "platform/events.hpp"
@@ -108,13 +109,14 @@ int main(int argc, char** argv) {
     enterFullscreenMode();
     mainWindow = mainWindowHandle();
 
-    // --- frame loop: drain the queue, draw, swap, repeat ---
+    // --- frame loop: drain the queue, wait for the frame's time (or an event), draw and swap
+    // when the picture changes ---
     for (;;) {
         Event event;
         while (pollEvent(event)) windowProc(event);
         if (quitRequested()) break;
-        drawFrame();
-        swapWindowBuffers();
+        if (!waitForFrame()) continue;
+        if (drawFrameIfChanged()) swapWindowBuffers();
     }
 
     // --- end ---

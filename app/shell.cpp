@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include "app/frame_schedule.hpp"
 #include "app/settings.hpp"
 #include "brix.h"
 #include "gui/gui.hpp"
@@ -88,7 +89,11 @@ void windowProc(const Event& event) {
         else gui.onClick(x, y);
         break;
     }
-    case Event::Kind::Resize: resizeViewport(event.width, event.height); break;
+    case Event::Kind::Resize:
+        resizeViewport(event.width, event.height);
+        redrawNextFrame();
+        break;
+    case Event::Kind::Exposed: redrawNextFrame(); break;
     case Event::Kind::Sensor:
         if (event.message == kSensorMessage) gui.sensor.onMessage(event.wParam, event.lParam);
         break;

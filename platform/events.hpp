@@ -18,6 +18,7 @@ struct Event {
         LeftButton,  // x, y: pointer in window pixels
         Resize,      // width, height: the new client size in pixels
         Sensor,      // message: message number; wParam, lParam: as posted by brix
+        Exposed,     // the window's picture was lost (uncovered, shown): draw it again
     };
     Kind kind = Kind::None;
     int key = 0;              // KeyDown
@@ -31,6 +32,10 @@ struct Event {
 // Takes the next pending event without waiting; false when the queue is empty or the quit
 // message was taken (see quitRequested). Main thread only.
 bool pollEvent(Event& event);
+
+// Like pollEvent, but waits up to timeoutMs (0: not at all) for an event to come; a posted
+// sensor message ends the wait at once. Main thread only.
+bool waitEvent(Event& event, int timeoutMs);
 
 // The window procedure that sendEvent calls synchronously, like SendMessage. Main thread only.
 using WindowProcedure = void (*)(const Event& event);

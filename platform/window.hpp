@@ -32,6 +32,10 @@ void windowClientSize(int& width, int& height);
 // Presents the frame: swap with vsync, or sleep to the target pace first. Main thread only.
 void swapWindowBuffers();
 
+// Milliseconds until the next frame is due at the self-kept pace; 0 when it is due, when
+// vsync paces the swap and when unpaced. Main thread only.
+double msUntilNextFrame();
+
 // Releases the context (made not current first), then the window. Safe to call twice.
 void destroyMainWindow();
 

@@ -27,6 +27,11 @@ bool translate(const SDL_Event& in, Event& out) {
             out.kind = Event::Kind::Close;
             return true;
         }
+        if (in.window.event == SDL_WINDOWEVENT_EXPOSED || in.window.event == SDL_WINDOWEVENT_SHOWN ||
+            in.window.event == SDL_WINDOWEVENT_RESTORED) {
+            out.kind = Event::Kind::Exposed;
+            return true;
+        }
         if (in.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             out.kind = Event::Kind::Resize;
             out.width = in.window.data1;
@@ -70,6 +75,18 @@ bool pollEvent(Event& event) {
         if (translate(in, event)) return true;
     }
     return false;
+}
+
+bool waitEvent(Event& event, int timeoutMs) {
+    if (pollEvent(event)) return true;
+    if (quitPosted || timeoutMs <= 0) return false;
+    // SDL wakes the wait when another thread pushes an event, so a sensor message is not
+    // held until the timeout.
+    SDL_Event in;
+    if (!SDL_WaitEventTimeout(&in, timeoutMs)) return false;
+    event = Event{};
+    if (translate(in, event)) return true;
+    return pollEvent(event);
 }
 
 void setWindowProcedure(WindowProcedure procedure) { windowProcedure = procedure; }

@@ -143,6 +143,12 @@ void swapWindowBuffers() {
     }
 }
 
+double msUntilNextFrame() {
+    if (!window || unpaced || vsyncActive) return 0.0;
+    const auto left = std::chrono::duration<double, std::milli>(nextDeadline - Clock::now());
+    return left.count() > 0.0 ? left.count() : 0.0;
+}
+
 void destroyMainWindow() {
     if (context) {
         SDL_GL_MakeCurrent(window, nullptr);

@@ -1,0 +1,89 @@
+// Frames that would repeat the picture are skipped: the settled menu, between beat flashes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/frame_schedule.hpp"
+#include "app/shell.hpp"
+#include "gui/gui.hpp"
+#include "gui/menu_layout.hpp"
+#include "platform/ticks.hpp"
+#include "platform/window.hpp"
+#include "sensor/sensor_message.hpp"
+#include "support/test_support.hpp"
+
+namespace {
+
+class FrameSchedule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(context.ok());
+        std::error_code ignored;
+        std::filesystem::create_directory_symlink(sourceDir() / "img", scratch.path() / "img",
+                                                  ignored);
+        buildUserInterface(800, 600, mainWindowHandle());
+        redrawNextFrame();
+    }
+
+    // Frames drawn before the picture holds still (at most `limit` tried).
+    static int framesUntilStill(int limit = 2000) {
+        for (int drawn = 0; drawn < limit; ++drawn)
+            if (!drawFrameIfChanged()) return drawn;
+        return limit;
+    }
+
+    static void sensorMessage(bool pulse) {
+        Event e;
+        e.kind = Event::Kind::Sensor;
+        e.message = kSensorMessage;
+        e.wParam = (std::uintptr_t{7} << 16) | (pulse ? kPulseBit : 0);
+        e.lParam = std::intptr_t{(2 << 5) | (2 << 2)} << 16; // both sensors ready
+        windowProc(e);
+    }
+
+    OffscreenGl context;
+    ScratchDirectory scratch;
+    CapturedMessageBoxes boxes;
+};
+
+TEST_F(FrameSchedule, StillMenuIsNotDrawnUntilSomethingChanges) {
+    // The zoom-in and the first fades take a few hundred frames; then nothing is drawn.
+    const int settling = framesUntilStill();
+    EXPECT_GT(settling, 100);
+    EXPECT_LT(settling, 1000);
+    EXPECT_TRUE(pictureIsStill());
+    EXPECT_FALSE(drawFrameIfChanged());
+
+    // The menu's beat clock keeps following the time in skipped frames.
+    setTickOverride(gui.session.lastBeatTick + 5000);
+    EXPECT_FALSE(drawFrameIfChanged());
+    EXPECT_EQ(gui.session.lastBeatTick, tickMs());
+    clearTickOverride();
+
+    // A message that changes nothing draws nothing; a pulse beat flashes the status word,
+    // which fades within a few frames.
+    sensorMessage(true); // the first rise after a reset only arms the pulse
+    sensorMessage(false);
+    framesUntilStill();
+    sensorMessage(false);
+    EXPECT_FALSE(drawFrameIfChanged());
+    sensorMessage(true);
+    const int flash = framesUntilStill();
+    EXPECT_GE(flash, 5);
+    EXPECT_LT(flash, 20);
+
+    // Pointing at a widget lights it and its fade runs to the end; a lost picture is drawn
+    // once.
+    gui.onHover(-0.52f, 0.6f);
+    EXPECT_TRUE(drawFrameIfChanged());
+    gui.onHover(0.0f, -0.75f); // inside the frame, on no widget
+    EXPECT_GT(framesUntilStill(), 1);
+    redrawNextFrame();
+    EXPECT_EQ(framesUntilStill(), 1);
+
+    // The training screen moves every frame.
+    gui.session.restart();
+    EXPECT_EQ(framesUntilStill(300), 300);
+}
+
+} // namespace
