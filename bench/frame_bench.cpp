@@ -18,7 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/frame_schedule.hpp"
 #include "app/shell.hpp"
+#include "bench/floor_frame.hpp"
 #include "gui/gui.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/events.hpp"
@@ -34,12 +36,20 @@ double msSince(Clock::time_point start, Clock::time_point end) {
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+// CPU time of the whole process, the rasteriser's threads included, in milliseconds.
+double processCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 struct Options {
     int frames = 1000;         // timed frames per screen
     int warmup = 250;          // frames before timing: the menu's zoom-in settles in about 200
     int graphBeats = 480;      // beats fed before timing the training screen (53 cycles of 9)
     int beats = 200;           // beats per latency run
     std::string out;           // also write the table here
+    std::string floorOut;      // and the rows against the floor here
     bool rendererOnly = false; // only print the OpenGL renderer and version
     std::string framesDir;     // keeps the last timed frame of each screen as a PPM picture
 };
@@ -69,6 +79,21 @@ Summary summarise(std::vector<double> values) {
 
 std::vector<std::string> tableRows;
 std::vector<std::string> ratioLines; // printed under the table
+std::vector<std::string> floorRows;  // rows of the table against the floor program
+
+void addFloorRow(const std::string& what, const std::string& value, const std::string& floor,
+                 double ratio, const std::string& goal) {
+    char line[512];
+    std::snprintf(line, sizeof line, "| %s | %s | %s | %.2f | %s |", what.c_str(), value.c_str(),
+                  floor.c_str(), ratio, goal.c_str());
+    floorRows.emplace_back(line);
+}
+
+std::string ms(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f ms", value);
+    return text;
+}
 
 void addRow(const std::string& what, const Summary& s, const std::string& note) {
     char line[512];
@@ -169,13 +194,20 @@ void feedBeat() {
 // keeps the pacer's fades and eases moving as at 60 beats a minute and 60 frames a second.
 int sessionFrames = 0;
 
-void timeFrames(int count, std::vector<double>& times) {
+// Wall time and CPU time of each frame, in milliseconds.
+struct FrameTimes {
+    std::vector<double> wall, cpu;
+};
+
+void timeFrames(int count, FrameTimes& times, void (*draw)() = drawFrame) {
     for (int i = 0; i < count; ++i) {
         if (!gui.inMenu && sessionFrames++ % 60 == 0 && gui.session.cyclesLeft > 1) feedBeat();
         const auto start = Clock::now();
-        drawFrame();
+        const double cpuStart = processCpuMs();
+        draw();
         glFinish();
-        times.push_back(msSince(start, Clock::now()));
+        times.wall.push_back(msSince(start, Clock::now()));
+        times.cpu.push_back(processCpuMs() - cpuStart);
     }
 }
 
@@ -204,19 +236,23 @@ void startFullSession(int graphBeats, std::int32_t graphMode) {
     for (int i = 0; i < graphBeats && gui.session.cyclesLeft > 1; ++i) {
         feedBeat();
         drawFrame();
+        glFinish(); // else the offscreen driver queues every frame and memory grows
     }
 }
 
-// The menu and the training screen with both graph modes, in turns of 20 frames, so that
-// the load of a busy machine falls on all three alike and their ratios hold.
+// The floor (the background mesh alone), the menu and the training screen with both graph
+// modes, in turns of 20 frames, so that the load of a busy machine falls on all alike and
+// their ratios hold. Every menu frame is drawn here, as while it zooms or fades.
 void benchFrames(const Options& o) {
     startFullSession(o.graphBeats, 0);
     gui.inMenu = 1;
-    std::vector<double> menu, everyBeat, cycleMeans, warmup;
+    FrameTimes floor, menu, everyBeat, cycleMeans, warmup;
     timeFrames(o.warmup, warmup); // the menu's zoom-in
     const auto frames = static_cast<std::size_t>(o.frames);
-    while (menu.size() < frames) {
-        const int turn = static_cast<int>(std::min<std::size_t>(20, frames - menu.size()));
+    while (menu.wall.size() < frames) {
+        const int turn = static_cast<int>(std::min<std::size_t>(20, frames - menu.wall.size()));
+        gui.inMenu = 1; // no beats are fed to the floor
+        timeFrames(turn, floor, drawFloorFrame);
         gui.inMenu = 1;
         timeFrames(turn, menu);
         gui.inMenu = 0;
@@ -233,22 +269,36 @@ void benchFrames(const Options& o) {
     gui.inMenu = 1;
     drawFrame();
     keepFrame(o, "menu");
+    drawFloorFrame();
+    keepFrame(o, "floor");
 
-    const Summary m = summarise(menu), e = summarise(everyBeat), c = summarise(cycleMeans);
-    addRow("frame, menu", m, "drawFrame + glFinish, unpaced");
+    const Summary f = summarise(floor.wall), m = summarise(menu.wall),
+                  e = summarise(everyBeat.wall), c = summarise(cycleMeans.wall);
+    const Summary fc = summarise(floor.cpu), mc = summarise(menu.cpu),
+                  ec = summarise(everyBeat.cpu), cc = summarise(cycleMeans.cpu);
+    addRow("frame, floor (background mesh alone)", f, "drawFrame + glFinish, unpaced; CPU " +
+                                                          ms(fc.median));
+    addRow("frame, menu", m, "unpaced; CPU " + ms(mc.median));
     addRow("frame, training screen, graph of every beat", e,
            "all elements shown, " + std::to_string(gui.session.beatIntervals.size()) +
-               " graph points, unpaced");
+               " graph points, unpaced; CPU " + ms(ec.median));
     addRow("frame, training screen, graph of cycle means", c,
            "all elements shown, " + std::to_string(gui.session.cycleMeans.size()) +
-               " graph points, unpaced");
-    char line[200];
+               " graph points, unpaced; CPU " + ms(cc.median));
+    char line[300];
     std::snprintf(line, sizeof line,
-                  "- median frame, training screen / menu: %.2f (graph of every beat), %.2f "
-                  "(graph of cycle means); frames timed in turns of 20",
-                  m.median > 0 ? e.median / m.median : 0.0,
-                  m.median > 0 ? c.median / m.median : 0.0);
+                  "- median frame / floor, CPU time (wall time): training screen %.2f (%.2f) with "
+                  "the graph of every beat, %.2f (%.2f) with cycle means; menu %.2f (%.2f); "
+                  "frames timed in turns of 20",
+                  ec.median / fc.median, e.median / f.median, cc.median / fc.median,
+                  c.median / f.median, mc.median / fc.median, m.median / f.median);
     ratioLines.emplace_back(line);
+    addFloorRow("training frame, all shown: CPU time per frame (wall)",
+                ms(ec.median) + " (" + ms(e.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
+                ec.median / fc.median, "<= 1.3");
+    addFloorRow("menu frame, when drawn: CPU time per frame (wall)",
+                ms(mc.median) + " (" + ms(m.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
+                mc.median / fc.median, "<= 1.0");
     clearTickOverride();
 }
 
@@ -312,7 +362,7 @@ void benchLatencyImmediate(const Options& o) {
 
 // A worker thread posts beats at random moments while the loop runs, as brix does; the delay
 // includes the wait for the frame in progress to end. The loop swaps and paces as the program.
-void benchLatencyThreaded(const Options& o, const std::string& label) {
+void benchLatencyThreaded(const Options& o, const std::string& label, double periodMs) {
     startFullSession(0, 1);
     clearTickOverride();
     armPulse();
@@ -335,12 +385,16 @@ void benchLatencyThreaded(const Options& o, const std::string& label) {
         }
     });
 
+    // The program's own loop: wait for the frame's time or an event, draw when the picture
+    // changes, swap; the delay runs to the end of the swap that shows the step.
     std::vector<double> delays;
     std::size_t seen = gui.session.beatIntervals.size();
     const auto deadline = Clock::now() + std::chrono::seconds(120);
     while (static_cast<int>(delays.size()) < o.beats && Clock::now() < deadline) {
         drainEvents();
-        drawFrame();
+        if (!waitForFrame()) continue;
+        if (!drawFrameIfChanged()) continue;
+        swapWindowBuffers();
         glFinish();
         if (gui.session.beatIntervals.size() != seen) {
             const auto now = Clock::now();
@@ -350,13 +404,18 @@ void benchLatencyThreaded(const Options& o, const std::string& label) {
             restartSessionIfEnding(seen);
             consumed = true;
         }
-        swapWindowBuffers();
     }
     stop = true;
     poster.join();
     drainEvents();
-    addRow("sensor message -> frame with the pacer step drawn, " + label, summarise(delays),
+    const Summary d = summarise(delays);
+    addRow("sensor message -> frame with the pacer step swapped, " + label, d,
            "posted from another thread at random moments");
+    if (periodMs > 0)
+        addFloorRow("heartbeat -> frame with the pacer step, " + label + ": median (p99)",
+                    ms(d.median) + " (" + ms(d.p99) + ")", "", d.median / periodMs,
+                    "<= 1 frame median, 2 frames p99; ratio here: median in frames, p99 " +
+                        std::to_string(d.p99 / periodMs).substr(0, 4) + " frames");
 }
 
 } // namespace
@@ -376,13 +435,16 @@ int main(int argc, char** argv) {
             o.beats = std::atoi(argv[++i]);
         else if (arg == "--out" && hasValue)
             o.out = argv[++i];
+        else if (arg == "--floor-out" && hasValue)
+            o.floorOut = argv[++i];
         else if (arg == "--frames-dir" && hasValue)
             o.framesDir = argv[++i];
         else if (arg == "--renderer")
             o.rendererOnly = true;
         else {
             std::fprintf(stderr, "usage: halvent_bench [--frames N] [--warmup N] [--graph-beats N] "
-                                 "[--beats N] [--out FILE] [--frames-dir DIR] [--renderer]\n");
+                                 "[--beats N] [--out FILE] [--floor-out FILE] [--frames-dir DIR] "
+                                 "[--renderer]\n");
             return 2;
         }
     }
@@ -416,11 +478,11 @@ int main(int argc, char** argv) {
            "textures, menu, settings, bitmap font");
     benchFrames(o);
     benchLatencyImmediate(o);
-    benchLatencyThreaded(o, "unpaced loop");
+    benchLatencyThreaded(o, "unpaced loop", 0.0);
     destroyMainWindow();
 
     openProgramWindow(60);
-    benchLatencyThreaded(o, "loop paced at 60 frames/s");
+    benchLatencyThreaded(o, "loop paced at 60 frames/s", 1000.0 / 60.0);
     destroyMainWindow();
     shutdownPlatform();
     std::printf("\n");
@@ -429,6 +491,13 @@ int main(int argc, char** argv) {
 
     removeWorkingFolder();
 
+    if (!o.floorOut.empty()) {
+        std::ofstream out(o.floorOut);
+        for (const auto& row : floorRows)
+            out << row << "\n";
+    }
+    for (const auto& row : floorRows)
+        std::printf("%s\n", row.c_str());
     if (!o.out.empty()) {
         std::ofstream out(o.out);
         out << "| In process (offscreen context, 800 x 600) | median ms | p99 ms | max ms | n | |\n"
