@@ -104,7 +104,7 @@ void Gui::drawCornerOrnaments() {
         {-0.895f, -0.865f}, {0.895f, -0.865f}, {0.895f, 0.865f}, {-0.895f, 0.865f}};
     constexpr float texCoords[4][2] = {{1.0f, 0.0f}, {1.0f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.0f}};
     constexpr float corners[4] = {0.785f, 2.355f, 3.925f, 5.495f}; // quarter turns from 45 deg
-    glBegin(GL_QUADS);
+    VisibleQuads ornaments(barTexture);
     for (const auto& c : centres) {
         TexturedCorner quad[4];
         for (int v = 0; v < 4; ++v) {
@@ -112,9 +112,8 @@ void Gui::drawCornerOrnaments() {
             quad[v] = {texCoords[v][0], texCoords[v][1], c[0] + 0.16f * std::cos(alpha),
                        c[1] + 0.2f * std::sin(alpha)};
         }
-        emitVisibleQuad(barTexture, quad, -0.015f);
+        ornaments.add(quad, -0.015f);
     }
-    glEnd();
 }
 
 void Gui::drawScreenFrame() {
@@ -123,14 +122,14 @@ void Gui::drawScreenFrame() {
 
     // Corner plates: top left, top right, bottom right, bottom left.
     constexpr float plates[4][2] = {{-1.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, -1.0f}, {-1.0f, -1.0f}};
-    glBegin(GL_QUADS);
+    VisibleQuads frame(barTexture);
     for (const auto& c : plates) {
         const float x = c[0], y = c[1];
         const TexturedCorner plate[4] = {{0.25f, 0.0f, x, y},
                                          {0.75f, 0.0f, 0.68f * x, y},
                                          {0.75f, 0.5f, 0.68f * x, 0.58f * y},
                                          {0.25f, 0.5f, x, 0.58f * y}};
-        emitVisibleQuad(barTexture, plate, z);
+        frame.add(plate, z);
     }
 
     // The picture that frames the pacer, whose centre is (0, 0.2).
@@ -139,7 +138,7 @@ void Gui::drawScreenFrame() {
                                            {1.0f, 0.5f, -0.2f, -0.05f},
                                            {1.0f, 0.999f, 0.2f, -0.05f},
                                            {0.5f, 0.999f, 0.2f, 0.45f}};
-        emitVisibleQuad(barTexture, picture, z);
+        frame.add(picture, z);
     }
 
     // Edge strips: left, right, bottom, top.
@@ -148,16 +147,15 @@ void Gui::drawScreenFrame() {
                                          {0.5f, 0.5f, 0.835f * x, -0.9f},
                                          {0.5f, 1.0f, 0.835f * x, 0.9f},
                                          {0.25f, 1.0f, 1.005f * x, 0.9f}};
-        emitVisibleQuad(barTexture, strip, z);
+        frame.add(strip, z);
     }
     for (const float y : {-1.0f, 1.0f}) {
         const TexturedCorner strip[4] = {{0.25f, 0.5f, 0.9f, 1.01f * y},
                                          {0.5f, 0.5f, 0.9f, 0.79f * y},
                                          {0.5f, 1.0f, -0.9f, 0.79f * y},
                                          {0.25f, 1.0f, -0.9f, 1.01f * y}};
-        emitVisibleQuad(barTexture, strip, z);
+        frame.add(strip, z);
     }
-    glEnd();
 }
 
 void Gui::drawInnerPanel() {

@@ -14,7 +14,7 @@ void Gui::drawText(float x, float y, float size, std::string_view text) {
     const double top = y + h / 1.5;
     const double bottom = y - h / 1.5;
     const float z = -0.005f;
-    glBegin(GL_QUADS); // one block for the whole text
+    VisibleQuads glyphs(fontTexture); // one block for the whole text
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned b = static_cast<unsigned char>(text[i]);
         const unsigned row = b / 16; // counted from the top of the atlas
@@ -35,9 +35,8 @@ void Gui::drawText(float x, float y, float size, std::string_view text) {
             {static_cast<float>(rightS), static_cast<float>(topT), static_cast<float>(rightX),
              static_cast<float>(top)}};
         // Only the box round the glyph's own pixels: most of its cell is empty.
-        emitVisibleQuad(fontTexture, glyph, z, true);
+        glyphs.add(glyph, z, true);
     }
-    glEnd();
 }
 
 void createBitmapFont() {

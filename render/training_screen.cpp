@@ -131,7 +131,7 @@ void drawPhaseBars(Gui& g, TrainingScreenState& state) {
 // direction; the beats already passed in the current phase are lit.
 void drawBeatSquares(const TrainingSession& s, std::int32_t barTexture) {
     constexpr float z = -0.015f;
-    glBegin(GL_QUADS); // the colour may change between quads
+    VisibleQuads squares(barTexture); // the colour changes between quads
     constexpr float h = 0.04f; // half a side
     for (std::int32_t k = 0; k < 4; ++k) {
         const std::int32_t n = s.phaseBeats[static_cast<std::size_t>(k)];
@@ -180,10 +180,9 @@ void drawBeatSquares(const TrainingSession& s, std::int32_t barTexture) {
                 square[3] = {0.75f, 0.25f, u - h, -0.74f};
                 break;
             }
-            emitVisibleQuad(barTexture, square, z);
+            squares.add(square, z);
         }
     }
-    glEnd();
 }
 
 // Runs every frame, also while the pacer is hidden, so it is in step when shown again.

@@ -14,14 +14,41 @@ namespace {
 // a quad becomes a few dozen pieces at most.
 constexpr int kCell = 4;
 
+// The alpha test the drawing uses (greater than 0.1) cuts every texel of alpha 25 or less
+// whatever the colour: filtering never raises alpha above the largest of the texels it
+// mixes, and 25/255 is below 0.1.
+constexpr std::uint8_t kCutByAlphaTest = 25;
+
+} // namespace
+
 struct VisibleCells {
     int width = 0, height = 0;   // texels
     int columns = 0, rows = 0;   // cells
-    std::vector<bool> visible;   // rows x columns, row 0 at t = 0
-    bool at(int column, int row) const {
-        return visible[static_cast<std::size_t>(row * columns + column)];
-    }
+    std::vector<bool> blended;   // rows x columns, row 0 at t = 0: some alpha above zero
+    std::vector<bool> tested;    // ... some alpha above kCutByAlphaTest
 };
+
+namespace {
+
+// The cells that can change a pixel in the current state: with the alpha test at 0.1 or
+// more, those it lets through; with blending alone, those of any alpha; with neither, all.
+const std::vector<bool>* cellsThatShow(const VisibleCells& cells) {
+    if (glIsEnabled(GL_ALPHA_TEST)) {
+        GLint function = 0;
+        GLfloat reference = 0.0f;
+        glGetIntegerv(GL_ALPHA_TEST_FUNC, &function);
+        glGetFloatv(GL_ALPHA_TEST_REF, &reference);
+        if ((function == GL_GREATER || function == GL_GEQUAL) && reference >= 0.1f)
+            return &cells.tested;
+    }
+    if (glIsEnabled(GL_BLEND)) {
+        GLint source = 0, destination = 0;
+        glGetIntegerv(GL_BLEND_SRC, &source);
+        glGetIntegerv(GL_BLEND_DST, &destination);
+        if (source == GL_SRC_ALPHA && destination == GL_ONE_MINUS_SRC_ALPHA) return &cells.blended;
+    }
+    return nullptr;
+}
 
 std::map<std::int32_t, VisibleCells>& maps() {
     static std::map<std::int32_t, VisibleCells> all;
@@ -78,26 +105,30 @@ void noteVisibleTexels(std::int32_t texture, int width, int height, const std::u
         forgetVisibleTexels(texture);
         return;
     }
-    const auto opaqueAt = [&](int x, int y) {
+    const auto alphaAt = [&](int x, int y) {
         // Linear filtering reads the neighbours too, across the edge as the texture repeats.
         x = (x + width) % width;
         y = (y + height) % height;
         return rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                     static_cast<std::size_t>(x)) * 4 + 3] != 0;
+                     static_cast<std::size_t>(x)) * 4 + 3];
     };
     VisibleCells cells;
     cells.width = width;
     cells.height = height;
     cells.columns = (width + kCell - 1) / kCell;
     cells.rows = (height + kCell - 1) / kCell;
-    cells.visible.assign(static_cast<std::size_t>(cells.columns * cells.rows), false);
+    const auto count = static_cast<std::size_t>(cells.columns * cells.rows);
+    cells.blended.assign(count, false);
+    cells.tested.assign(count, false);
     for (int row = 0; row < cells.rows; ++row) {
         for (int column = 0; column < cells.columns; ++column) {
-            bool any = false;
-            for (int y = row * kCell - 1; y <= (row + 1) * kCell && !any; ++y)
-                for (int x = column * kCell - 1; x <= (column + 1) * kCell && !any; ++x)
-                    any = opaqueAt(x, y);
-            cells.visible[static_cast<std::size_t>(row * cells.columns + column)] = any;
+            std::uint8_t most = 0;
+            for (int y = row * kCell - 1; y <= (row + 1) * kCell; ++y)
+                for (int x = column * kCell - 1; x <= (column + 1) * kCell; ++x)
+                    most = std::max(most, alphaAt(x, y));
+            const auto at = static_cast<std::size_t>(row * cells.columns + column);
+            cells.blended[at] = most > 0;
+            cells.tested[at] = most > kCutByAlphaTest;
         }
     }
     maps()[texture] = std::move(cells);
@@ -105,12 +136,25 @@ void noteVisibleTexels(std::int32_t texture, int width, int height, const std::u
 
 void forgetVisibleTexels(std::int32_t texture) { maps().erase(texture); }
 
-void emitVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z,
-                     bool oneBox) {
+VisibleQuads::VisibleQuads(std::int32_t texture) {
     const auto found = maps().find(texture);
+    if (found != maps().end()) {
+        cells_ = &found->second;
+        shows_ = cellsThatShow(found->second);
+    }
+    glBegin(GL_QUADS);
+}
+
+VisibleQuads::~VisibleQuads() { glEnd(); }
+
+void VisibleQuads::add(const TexturedCorner (&corners)[4], float z, bool oneBox) {
     AffineMap map{};
-    if (found == maps().end() || !affineMapOf(corners, map)) return emitWhole(corners, z);
-    const VisibleCells& cells = found->second;
+    if (!cells_ || !shows_ || !affineMapOf(corners, map)) return emitWhole(corners, z);
+    const VisibleCells& cells = *cells_;
+    const std::vector<bool>* shows = shows_;
+    const auto visibleAt = [&](int column, int row) {
+        return (*shows)[static_cast<std::size_t>(row * cells.columns + column)];
+    };
 
     double sMin = corners[0].s, sMax = sMin, tMin = corners[0].t, tMax = tMin;
     for (const TexturedCorner& c : corners) {
@@ -138,7 +182,7 @@ void emitVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], f
     for (int row = firstRow; row < endRow; ++row) {
         runs.clear();
         for (int column = firstColumn; column < endColumn; ++column) {
-            if (!cells.at(column, row)) continue;
+            if (!visibleAt(column, row)) continue;
             if (!runs.empty() && runs.back().second == column) runs.back().second = column + 1;
             else runs.emplace_back(column, column + 1);
         }
@@ -170,7 +214,5 @@ void emitVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], f
 }
 
 void drawVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z) {
-    glBegin(GL_QUADS);
-    emitVisibleQuad(texture, corners, z);
-    glEnd();
+    VisibleQuads(texture).add(corners, z);
 }

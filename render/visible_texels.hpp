@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // One corner of a textured quad: texture coordinates and position.
 struct TexturedCorner {
@@ -14,13 +15,28 @@ struct TexturedCorner {
 void noteVisibleTexels(std::int32_t texture, int width, int height, const std::uint8_t* rgba);
 void forgetVisibleTexels(std::int32_t texture);
 
-// Emits, inside the caller's glBegin(GL_QUADS), the parts of a textured quad that can show:
-// its corners (in drawing order) map texture coordinates to positions affinely, and every
-// piece keeps the position and texture coordinates the whole quad gives its points. Pieces
-// without a visible texel are left out; they would only be cut by the alpha test or blended
-// with alpha 0. `oneBox`: one piece spanning everything visible, for small quads such as glyphs.
-void emitVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z,
-                     bool oneBox = false);
+struct VisibleCells;
 
-// The same as a block of its own.
+// A block of textured quads of one texture, filled only where they can show. Each quad's
+// corners (in drawing order) map texture coordinates to positions affinely, and every piece
+// drawn keeps the position and texture coordinates the whole quad gives its points. Pieces
+// whose texels the current alpha test would cut, or that blending would add with alpha 0, are
+// left out; in any other state the quads are drawn whole. The state is read when the block
+// opens (glBegin), so it must not change inside; the colour may.
+class VisibleQuads {
+public:
+    explicit VisibleQuads(std::int32_t texture); // glBegin(GL_QUADS)
+    ~VisibleQuads();                              // glEnd
+    VisibleQuads(const VisibleQuads&) = delete;
+    VisibleQuads& operator=(const VisibleQuads&) = delete;
+
+    // `oneBox`: one piece spanning all that shows, for small quads such as glyphs.
+    void add(const TexturedCorner (&corners)[4], float z, bool oneBox = false);
+
+private:
+    const VisibleCells* cells_ = nullptr;
+    const std::vector<bool>* shows_ = nullptr;
+};
+
+// One quad as a block of its own.
 void drawVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z);
