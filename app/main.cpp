@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
                      created == WindowResult::NoVideo ? "no display" : "window creation failed");
         return 0;
     }
+    bool audioWanted = false; // the sound device opens once the first picture is up
     if (const char* failure = setupFailureText(created)) {
         showMessageBox(failure, "Error", MessageBoxButtons::Ok, MessageBoxIcon::Error);
         postQuit(0);
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
         windowClientSize(width, height);
         resizeViewport(width, height);
         onWindowCreated(width, height);
-        openAudio(); // without a device the program runs silently
+        audioWanted = true;
     }
     enterFullscreenMode();
     mainWindow = mainWindowHandle();
@@ -117,6 +118,10 @@ int main(int argc, char** argv) {
         if (quitRequested()) break;
         if (!waitForFrame()) continue;
         if (drawFrameIfChanged()) swapWindowBuffers();
+        if (audioWanted) {
+            openAudio(); // without a device the program runs silently
+            audioWanted = false;
+        }
     }
 
     // --- end ---

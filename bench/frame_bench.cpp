@@ -1,6 +1,7 @@
 // In-process benchmarks on a real offscreen OpenGL context: frame times of the menu and the
 // training screen, and the delay from a posted sensor message to the pacer step it causes.
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -240,6 +241,22 @@ void startFullSession(int graphBeats, std::int32_t graphMode) {
     }
 }
 
+// Pixels shaded by one frame, in screens of 800 x 600: a count the load of the machine does not
+// move (the rasteriser's fragment invocations). Negative when the driver cannot count them.
+double shadedScreens(void (*draw)()) {
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!extensions || !std::strstr(extensions, "GL_ARB_pipeline_statistics_query")) return -1.0;
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, query);
+    draw();
+    glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    GLuint64 count = 0;
+    glGetQueryObjectui64v(query, GL_QUERY_RESULT, &count);
+    glDeleteQueries(1, &query);
+    return static_cast<double>(count) / (800.0 * 600.0);
+}
+
 // The floor (the background mesh alone), the menu and the training screen with both graph
 // modes, in turns of 20 frames, so that the load of a busy machine falls on all alike and
 // their ratios hold. Every menu frame is drawn here, as while it zooms or fades.
@@ -266,10 +283,11 @@ void benchFrames(const Options& o) {
         }
     }
     keepFrame(o, "training");
+    const double trainingShaded = shadedScreens(drawFrame);
     gui.inMenu = 1;
-    drawFrame();
+    const double menuShaded = shadedScreens(drawFrame);
     keepFrame(o, "menu");
-    drawFloorFrame();
+    const double floorShaded = shadedScreens(drawFloorFrame);
     keepFrame(o, "floor");
 
     const Summary f = summarise(floor.wall), m = summarise(menu.wall),
@@ -293,6 +311,13 @@ void benchFrames(const Options& o) {
                   ec.median / fc.median, e.median / f.median, cc.median / fc.median,
                   c.median / f.median, mc.median / fc.median, m.median / f.median);
     ratioLines.emplace_back(line);
+    if (floorShaded > 0) {
+        char shaded[40], floorText[40];
+        std::snprintf(shaded, sizeof shaded, "%.2f (menu %.2f)", trainingShaded, menuShaded);
+        std::snprintf(floorText, sizeof floorText, "%.2f", floorShaded);
+        addFloorRow("pixels shaded per frame, in screens of 800 x 600: training (menu)", shaded,
+                    floorText, trainingShaded / floorShaded, "(no goal; the cost behind the times)");
+    }
     addFloorRow("training frame, all shown: CPU time per frame (wall)",
                 ms(ec.median) + " (" + ms(e.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
                 ec.median / fc.median, "<= 1.3");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a Release tree in build-bench/ and runs every benchmark: the in-process frame and
-# sensor-latency bench on an offscreen context, then the real program on a virtual display.
-# Prints one table and writes it to build-bench/bench-results.md.
+# sensor-latency bench on an offscreen context, then the real program on a virtual display,
+# each beside the floor program (the background mesh alone). Prints the table against the
+# floor, then the detail, and writes both to build-bench/bench-results.md.
 # Usage: scripts/bench.sh [--quick]   (--quick: fewer frames and beats, for a check)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -9,7 +10,7 @@ build="$root/build-bench"
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVENT_WERROR=ON \
     -DHALVENT_BENCH=ON >/dev/null
-ninja -C "$build" halvent halvent_bench halvent_swap_probe
+ninja -C "$build" halvent halvent_bench halvent_floor halvent_swap_probe
 
 frame_args=() program_args=()
 if [ "${1:-}" = "--quick" ]; then
@@ -19,14 +20,15 @@ fi
 
 results="$build/bench-results.md"
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
-in_process="$(mktemp)" program="$(mktemp)"
-trap 'rm -f "$in_process" "$program"' EXIT
+in_process="$(mktemp)" program="$(mktemp)" floor_a="$(mktemp)" floor_b="$(mktemp)"
+trap 'rm -f "$in_process" "$program" "$floor_a" "$floor_b"' EXIT
 
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
-    "$build/bench/halvent_bench" "${frame_args[@]}" --out "$in_process" >/dev/null
+    "$build/bench/halvent_bench" "${frame_args[@]}" --out "$in_process" \
+    --floor-out "$floor_a" >/dev/null
 python3 "$root/bench/program_bench.py" --program "$build/halvent" \
-    --probe "$build/bench/libhalvent_swap_probe.so" --img "$root/img" \
-    "${program_args[@]}" --out "$program" >/dev/null
+    --floor "$build/bench/halvent_floor" --probe "$build/bench/libhalvent_swap_probe.so" \
+    --img "$root/img" "${program_args[@]}" --out "$program" --floor-out "$floor_b" >/dev/null
 
 renderer="$(SDL_VIDEODRIVER=offscreen "$build/bench/halvent_bench" --renderer 2>/dev/null || true)"
 {
@@ -36,6 +38,10 @@ renderer="$(SDL_VIDEODRIVER=offscreen "$build/bench/halvent_bench" --renderer 2>
     echo "- OpenGL: ${renderer:-unknown}"
     echo "- load average (1, 5, 15 min) before the run: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "- build: Release, $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo 'no git')"
+    echo
+    echo "| Against the floor program (taken in turns) | halvent | floor | ratio | goal |"
+    echo "|---|---:|---:|---:|---|"
+    cat "$floor_a" "$floor_b"
     echo
     cat "$in_process"
     echo
