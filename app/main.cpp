@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
         while (pollEvent(event)) windowProc(event);
         if (quitRequested()) break;
         if (!waitForFrame()) continue;
-        if (drawFrameIfChanged()) swapWindowBuffers();
+        if (!drawFrameIfChanged()) continue;
+        swapWindowBuffers();
         if (audioWanted) {
             openAudio(); // without a device the program runs silently
             audioWanted = false;
