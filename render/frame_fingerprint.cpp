@@ -56,10 +56,10 @@ template <typename Button> void addButton(Hash& h, const Button& b) {
 
 } // namespace
 
-std::uint64_t frameFingerprint(const Gui& g) {
+std::uint64_t menuFingerprint(const Gui& g) {
     Hash h;
     h.add(g.inMenu).add(g.menuTexture).add(g.fontTexture).add(g.barTexture);
-    h.add(g.backgroundTexture).add(g.backgroundPhase).add(g.pulseIntervalMode);
+    h.add(g.backgroundTexture);
     h.add(g.menuCenterX).add(g.menuCenterY).add(g.menuScaleX).add(g.menuScaleY);
     h.add(g.menuTargetScaleX).add(g.menuTargetScaleY);
 
@@ -80,8 +80,17 @@ std::uint64_t frameFingerprint(const Gui& g) {
     h.add(g.panels.size());
     for (const Panel& p : g.panels) {
         h.add(p.x).add(p.y).add(p.halfWidth).add(p.halfHeight).add(p.red).add(p.green);
-        h.add(p.blue).add(p.alpha).add(p.visible).add(p.statusRed).add(p.statusGreen);
-        h.add(p.statusBlue).add(p.statusAlpha).add(p.title).add(p.status).add(p.index);
+        h.add(p.blue).add(p.alpha).add(p.visible).add(p.title).add(p.index);
+    }
+    return h.value();
+}
+
+std::uint64_t frameFingerprint(const Gui& g) {
+    Hash h;
+    h.add(menuFingerprint(g)).add(g.backgroundPhase).add(g.pulseIntervalMode);
+    for (const Panel& p : g.panels) {
+        h.add(p.statusRed).add(p.statusGreen).add(p.statusBlue).add(p.statusAlpha);
+        h.add(p.status);
     }
 
     const SensorState& s = g.sensor;

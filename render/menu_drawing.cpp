@@ -7,6 +7,8 @@
 
 #include "gui/gui.hpp"
 #include "platform/ticks.hpp"
+#include "render/frame_fingerprint.hpp"
+#include "render/menu_picture.hpp"
 #include "render/visible_texels.hpp"
 
 namespace {
@@ -91,26 +93,35 @@ template <typename Button> void drawButton(Gui& g, Button& b, const SkinRegion& 
     }
 }
 
+// The status line starts at the title's left edge, so both use the title's length.
+float panelTextLeft(const Panel& p) { return captionLeft(p.x, textOf(p.title)); }
+
 void drawPanel(Gui& g, const Panel& p) {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(g.menuTexture));
     glColor4f(p.red, p.green, p.blue, p.alpha);
     drawQuad(g, p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight,
              kWidgetDepth, kPanelSkin);
-
-    // The status line starts at the title's left edge, so both use the title's length.
-    const std::string_view title = textOf(p.title);
-    const float left = captionLeft(p.x, title);
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-    g.drawText(left, p.y + p.halfHeight - 0.035f, kCaptionSize, title);
+    g.drawText(panelTextLeft(p), p.y + p.halfHeight - 0.035f, kCaptionSize, textOf(p.title));
+}
+
+// Drawn after every panel: no panel reaches another's status line, so the picture is the one
+// drawn panel by panel, and the menu under the status lines can be kept while they flash.
+void drawStatusLine(Gui& g, const Panel& p) {
     glColor4f(static_cast<float>(p.statusRed), static_cast<float>(p.statusGreen),
               static_cast<float>(p.statusBlue), static_cast<float>(p.statusAlpha));
-    g.drawText(left, p.y - p.halfHeight * 0.25f, kCaptionSize, p.status);
+    g.drawText(panelTextLeft(p), p.y - p.halfHeight * 0.25f, kCaptionSize, p.status);
 }
 
 } // namespace
 
 void Gui::drawMenu() {
     if (!inMenu) return;
+
+    // A menu that stood still in the last frame is put back as that frame's picture; only
+    // the status lines are drawn anew.
+    const std::uint64_t before = menuFingerprint(*this);
+    const bool kept = drawKeptMenuPicture(before);
 
     glPushMatrix();
     glEnable(GL_TEXTURE_2D);
@@ -126,20 +137,26 @@ void Gui::drawMenu() {
     zoomStep(menuScaleY, menuTargetScaleY);
     glScalef(menuScaleX, menuScaleY, 1.0f);
 
-    // From here on everything, captions included, is in menu-local units.
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(menuTexture));
-    drawQuad(*this, -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
+    if (!kept) {
+        // From here on everything, captions included, is in menu-local units.
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(menuTexture));
+        drawQuad(*this, -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
 
-    // Equal depths and the "less" test keep whatever was drawn first where widgets overlap,
-    // so the buttons drawn before the panels stay on top of the panel frames.
-    for (MenuItem& item : menuItems)
-        if (item.visible) drawButton(*this, item, kMenuItemSkin);
-    for (SmallButton& button : smallButtons)
-        if (button.visible) drawButton(*this, button, kSmallButtonSkin);
-    for (ListButton& row : listButtons)
-        if (row.visible) drawButton(*this, row, kListButtonSkin);
+        // Equal depths and the "less" test keep whatever was drawn first where widgets
+        // overlap, so the buttons drawn before the panels stay on top of the panel frames.
+        for (MenuItem& item : menuItems)
+            if (item.visible) drawButton(*this, item, kMenuItemSkin);
+        for (SmallButton& button : smallButtons)
+            if (button.visible) drawButton(*this, button, kSmallButtonSkin);
+        for (ListButton& row : listButtons)
+            if (row.visible) drawButton(*this, row, kListButtonSkin);
+        for (const Panel& panel : panels)
+            if (panel.visible) drawPanel(*this, panel);
+        // Drawing it changed nothing (no zoom, no fade left): the next frame can put it back.
+        if (menuFingerprint(*this) == before) keepMenuPicture(before);
+    }
     for (const Panel& panel : panels)
-        if (panel.visible) drawPanel(*this, panel);
+        if (panel.visible) drawStatusLine(*this, panel);
 
     glDisable(GL_BLEND);
     glDisable(GL_ALPHA_TEST);

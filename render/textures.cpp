@@ -10,6 +10,7 @@
 #include "platform/message_box.hpp"
 #include "platform/window.hpp"
 #include "render/image_decoders.hpp"
+#include "render/menu_picture.hpp"
 #include "render/visible_texels.hpp"
 
 namespace {
@@ -68,6 +69,7 @@ void Gui::loadTextures() {
     // The global Gui is built before any window exists; the one the program draws with is
     // rebuilt once the context is current.
     if (!hasCurrentGlContext()) return;
+    forgetMenuPicture();
 
     const std::unique_ptr<RgbImage> background = readDibFile("./img/backg.bmp");
     if (background)
