@@ -43,7 +43,7 @@ bool drawKeptMenuPicture(std::uint64_t menuFingerprint) {
 }
 
 void keepMenuPicture(std::uint64_t menuFingerprint) {
-    if (texture == 0) glGenTextures(1, &texture);
+    if (texture == 0 || !glIsTexture(texture)) glGenTextures(1, &texture);
     glGetIntegerv(GL_VIEWPORT, keptViewport);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -58,5 +58,8 @@ void keepMenuPicture(std::uint64_t menuFingerprint) {
 
 void forgetMenuPicture() {
     kept = false;
-    texture = 0; // a name of the context it was made in; a new one is made when needed
+    // In the context it was made in the texture is let go; in a new one the name is unknown
+    // and there is nothing to let go.
+    if (texture != 0 && glIsTexture(texture)) glDeleteTextures(1, &texture);
+    texture = 0;
 }
