@@ -14,6 +14,7 @@
 namespace {
 
 bool mustDraw = true;           // nothing drawn yet, or the picture was lost
+bool skipped = false;           // frames were left out since the last one drawn
 std::uint64_t lastBefore = 0;   // fingerprint when the last drawn frame began
 bool lastLeftStateAlone = false; // ... and it ended with the same fingerprint
 
@@ -30,9 +31,14 @@ bool pictureIsStill() {
 bool waitForFrame() {
     Event event;
     if (pictureIsStill()) {
+        skipped = true;
         if (!waitEvent(event, kStillWaitMs)) return true; // the skipped frame keeps its clock
         windowProc(event);
         return false;
+    }
+    if (skipped) {
+        restartFramePace(); // the first frame after a still picture is due at once
+        skipped = false;
     }
     // Whole milliseconds here; the swap sleeps away the rest, so the pace stays exact.
     for (double left = msUntilNextFrame(); left >= 1.0; left = msUntilNextFrame()) {
@@ -50,6 +56,7 @@ bool drawFrameIfChanged() {
         // What the skipped menu frame would have done beyond drawing: its beat clock follows
         // the time.
         if (gui.inMenu) gui.session.lastBeatTick = tickMs();
+        skipped = true;
         return false;
     }
     const std::uint64_t before = frameFingerprint(gui);

@@ -36,6 +36,10 @@ void swapWindowBuffers();
 // vsync paces the swap and when unpaced. Main thread only.
 double msUntilNextFrame();
 
+// Frames were left out while the picture stood still: the next one is due now and the pace
+// counts on from it, instead of catching up on the frames not drawn. Main thread only.
+void restartFramePace();
+
 // Releases the context (made not current first), then the window. Safe to call twice.
 void destroyMainWindow();
 

@@ -149,6 +149,10 @@ double msUntilNextFrame() {
     return left.count() > 0.0 ? left.count() : 0.0;
 }
 
+void restartFramePace() {
+    if (!unpaced && !vsyncActive) nextDeadline = Clock::now();
+}
+
 void destroyMainWindow() {
     if (context) {
         SDL_GL_MakeCurrent(window, nullptr);
