@@ -1,12 +1,15 @@
 // Frames that would repeat the picture are skipped: the settled menu, between beat flashes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "app/frame_schedule.hpp"
 #include "app/shell.hpp"
 #include "gui/gui.hpp"
 #include "gui/menu_layout.hpp"
+#include "platform/events.hpp"
 #include "platform/ticks.hpp"
 #include "platform/window.hpp"
 #include "sensor/sensor_message.hpp"
@@ -84,6 +87,26 @@ TEST_F(FrameSchedule, StillMenuIsNotDrawnUntilSomethingChanges) {
     // The training screen moves every frame.
     gui.session.restart();
     EXPECT_EQ(framesUntilStill(300), 300);
+}
+
+// The loop sleeps in waitEvent while the picture is still or the frame is not yet due; a beat
+// posted by the device's thread must end that sleep, not wait for its timeout.
+TEST_F(FrameSchedule, SensorMessageFromAnotherThreadEndsTheWait) {
+    Event drained;
+    while (pollEvent(drained)) {
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::thread device([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        postSensorEvent(kSensorMessage, std::uintptr_t{7} << 16, 0);
+    });
+    Event event;
+    const bool woken = waitEvent(event, 5000);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    device.join();
+    EXPECT_TRUE(woken);
+    EXPECT_EQ(event.kind, Event::Kind::Sensor);
+    EXPECT_LT(waited, std::chrono::milliseconds(2500)) << "woken only by the timeout";
 }
 
 } // namespace
