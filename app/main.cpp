@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/shell.hpp"
+#include "brix.h"
 #include "platform/cp1251.hpp"
 #include "platform/events.hpp"
 #include "platform/message_box.hpp"
@@ -14,7 +15,7 @@
 namespace {
 
 const char* kUsage =
-    "Usage: halvent [--windowed] [--fps N] [--help] [--version]\n"
+    "Usage: halvent [--windowed] [--fps N] [--sensor SOURCE] [--help] [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
     "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
@@ -22,6 +23,13 @@ const char* kUsage =
     "  --windowed   a plain 800 x 600 window instead of full screen\n"
     "  --fps N      draw N frames a second (default: the display's refresh rate);\n"
     "               0 draws as fast as possible, for benchmarks\n"
+    "  --sensor SOURCE  where the heartbeats come from (default: simulated, or the\n"
+    "               environment variable HALVENT_SENSOR):\n"
+    "                 simulated          a device with a steady pulse of 60/min\n"
+    "                 replay:FILE        a recording of beat-to-beat intervals, played once\n"
+    "                 replay:FILE:loop   the same, played over and over\n"
+    "               FILE: one interval a line in ms or s, a CSV with an rr/ibi column, or a\n"
+    "               heart-rate-monitor .hrm file\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
@@ -31,6 +39,7 @@ const char* kUsage =
 
 struct Options {
     WindowOptions window;
+    const char* sensor = nullptr; // --sensor; null when not given
 };
 
 // Parses the command line; returns false (after printing why) when the program should stop.
@@ -58,6 +67,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
                 return false;
             }
             options.window.fps = static_cast<int>(fps);
+        } else if (arg == "--sensor" && i + 1 < argc) {
+            options.sensor = argv[++i];
         } else {
             std::fprintf(stderr, "halvent: unknown option '%s'\n%s", arg.c_str(), kUsage);
             exitCode = 2;
@@ -65,6 +76,17 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         }
     }
     return true;
+}
+
+// Hands the chosen sensor source to the link (the option wins over HALVENT_SENSOR); false
+// after one line on stderr when the name or the recording is bad.
+bool chooseSensor(const Options& options) {
+    const char* spec = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
+    if (spec == nullptr) return true; // the simulated device
+    char error[512];
+    if (BrixChooseSource(spec, error, sizeof error)) return true;
+    std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);
+    return false;
 }
 
 // The text of the box for an OpenGL set-up step that failed.
@@ -85,6 +107,7 @@ int main(int argc, char** argv) {
     Options options;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+    if (!chooseSensor(options)) return 2;
 
     setWindowProcedure(windowProc);
     const WindowResult created = createMainWindow(options.window);

@@ -3,6 +3,8 @@
 
 #include <SDL2/SDL.h>
 
+#include "platform/ticks.hpp"
+
 namespace {
 WindowProcedure windowProcedure = nullptr;
 bool quitPosted = false;
@@ -16,6 +18,12 @@ int virtualKey(SDL_Keycode key) {
     case SDLK_ESCAPE: return kKeyEscape;
     default: return 0;
     }
+}
+
+// SDL stamps an event with its own tick when it is pushed (the moment the sensor message
+// was posted); tickMs() counts on the same clock unless a test drives it.
+std::uint32_t stampOf(const SDL_Event& in) {
+    return tickOverridden() ? tickMs() : in.common.timestamp;
 }
 
 // Fills `out` from an SDL event; false for events the window does not handle.
@@ -56,6 +64,7 @@ bool translate(const SDL_Event& in, Event& out) {
         out.message = static_cast<std::uint32_t>(in.user.code);
         out.wParam = reinterpret_cast<std::uintptr_t>(in.user.data1);
         out.lParam = reinterpret_cast<std::intptr_t>(in.user.data2);
+        out.tick = stampOf(in);
         return true;
     default: return false;
     }

@@ -1,0 +1,66 @@
+// The link's sink: beats re-timed to their true spacing and posted as pulse edges.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "sensor_source.hpp"
+
+namespace brix {
+
+// A real sensor reports beats late and in batches; each beat is placed at the moment it
+// happened (the chain of intervals, held within kLongestLag of its arrival) and its pulse
+// rise posted kBeatDelay later, so batches come out evenly spaced and the delay stays
+// constant. Status changes and the simulated pattern are posted at once.
+class PulseOutput final : public SourceSink {
+public:
+    static constexpr Clock::duration kBeatDelay = std::chrono::milliseconds(1500);
+    // How long before its arrival a beat may be placed; less than the delay, so a rise is
+    // always still ahead when its beat arrives.
+    static constexpr Clock::duration kLongestLag = std::chrono::milliseconds(1400);
+    // Each pulse level lasts at least one frame, so the decoder sees every rise and fall.
+    static constexpr Clock::duration kShortestLevel = std::chrono::milliseconds(20);
+
+    PulseOutput(void* window, std::uint32_t message);
+    ~PulseOutput() override;
+    PulseOutput(const PulseOutput&) = delete;
+    PulseOutput& operator=(const PulseOutput&) = delete;
+
+    void beat(double rrMs, Clock::time_point receivedAt) override;
+    void status(int pulse, int breath) override;
+    void deviceLost() override;
+    void pattern(std::uintptr_t wParam, std::intptr_t lParam) override;
+
+    // Ends the edge worker and joins it; nothing is posted after it returns. Owner's thread.
+    void stop();
+
+private:
+    struct Rise {
+        Clock::time_point at;
+        Clock::duration interval; // the beat's own interval: the pulse stays high half of it
+    };
+
+    void run();
+    void postLocked(std::uintptr_t extraBits) const; // the current signals and status
+
+    void* const window_;
+    const std::uint32_t message_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread worker_; // started with the first beat; the simulated device never needs it
+    bool stopping_ = false;
+    std::deque<Rise> rises_;
+    std::optional<Clock::time_point> lastBeat_;
+    bool pulseHigh_ = false;
+    Clock::time_point fallAt_{};
+    Clock::time_point lastEdgeAt_{}; // the last rise or fall
+    int pulseStatus_ = 0;
+    int breathStatus_ = 3;
+};
+
+} // namespace brix
