@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace brix {
 namespace {
@@ -89,18 +90,31 @@ Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s
         scale = sorted[sorted.size() / 2] < kSecondsBelow ? 1000.0 : 1.0;
     }
     out.intervalsMs.reserve(values.size());
+    const Value* firstGlitch = nullptr;
     for (const Value& v : values) {
         const double ms = v.number * scale;
-        if (!(ms >= kShortestIntervalMs && ms <= kLongestIntervalMs)) {
-            char number[32];
-            const auto written = std::to_chars(number, number + sizeof number, ms);
-            out.intervalsMs.clear();
-            out.error = atLine(v.line, std::string(number, written.ptr) +
-                                           " ms is not a heartbeat interval (200 to 3000 ms)");
-            return out;
+        if (ms >= kShortestIntervalMs && ms <= kLongestIntervalMs) {
+            out.intervalsMs.push_back(ms);
+        } else {
+            ++out.skipped;
+            if (firstGlitch == nullptr) firstGlitch = &v;
         }
-        out.intervalsMs.push_back(ms);
     }
+    if (out.intervalsMs.empty()) {
+        char number[32];
+        const double ms = firstGlitch->number * scale;
+        const auto written = std::to_chars(number, number + sizeof number, ms);
+        out.error = atLine(firstGlitch->line,
+                           std::string(number, written.ptr) +
+                               " ms is not a heartbeat interval (200 to 3000 ms), nor is any "
+                               "other line");
+    }
+    return out;
+}
+
+Recording failed(std::string error) {
+    Recording out;
+    out.error = std::move(error);
     return out;
 }
 
@@ -113,7 +127,7 @@ Recording readPlain(const std::vector<Line>& lines) {
         s = trim(s.substr(0, s.find('#')));
         if (s.empty()) continue;
         double number = 0;
-        if (!parseNumber(s, number)) return Recording{{}, notAnInterval(line.number, s)};
+        if (!parseNumber(s, number)) return failed(notAnInterval(line.number, s));
         values.push_back({number, line.number});
     }
     return finish(values, 0);
@@ -172,9 +186,9 @@ Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
         }
     }
     if (column == names.size())
-        return Recording{{}, atLine(lines[header].number,
+        return failed(atLine(lines[header].number,
                                     "no interval column in the header (name one rr, ibi, "
-                                    "rr_ms or RR-interval)")};
+                                    "rr_ms or RR-interval)"));
     std::vector<Value> values;
     for (std::size_t i = header + 1; i < lines.size(); ++i) {
         const std::string_view s = trim(lines[i].text);
@@ -182,8 +196,8 @@ Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
         const auto fields = splitFields(s, separator);
         double number = 0;
         if (column >= fields.size() || !parseNumber(fields[column], number))
-            return Recording{{}, notAnInterval(lines[i].number,
-                                               column < fields.size() ? fields[column] : s)};
+            return failed(notAnInterval(lines[i].number,
+                                               column < fields.size() ? fields[column] : s));
         values.push_back({number, lines[i].number});
     }
     return finish(values, unit);
@@ -203,10 +217,10 @@ Recording readHrm(const std::vector<Line>& lines) {
             if (section == "[HRData]") {
                 sawData = true;
                 if (interval != kHrmBeatIntervals)
-                    return Recording{{}, atLine(line.number,
+                    return failed(atLine(line.number,
                                                 "the heart-rate data are not beat intervals: "
                                                 "[Params] say Interval=" + shown(interval) +
-                                                    ", only Interval=238 holds them")};
+                                                    ", only Interval=238 holds them"));
             }
             continue;
         }
@@ -214,10 +228,10 @@ Recording readHrm(const std::vector<Line>& lines) {
         if (section != "[HRData]") continue;
         const std::string_view first = s.substr(0, s.find_first_of(" \t"));
         double number = 0;
-        if (!parseNumber(first, number)) return Recording{{}, notAnInterval(line.number, first)};
+        if (!parseNumber(first, number)) return failed(notAnInterval(line.number, first));
         values.push_back({number, line.number});
     }
-    if (!sawData) return Recording{{}, "the heart-rate file has no [HRData] section"};
+    if (!sawData) return failed("the heart-rate file has no [HRData] section");
     return finish(values, 1);
 }
 
@@ -234,9 +248,9 @@ Recording readRecording(std::string_view text) {
         if (parseNumber(beforeComment, number)) return readPlain(lines);
         if (s.find_first_of(",;\t") != std::string_view::npos || intervalColumnUnit(s) >= 0)
             return readCsv(lines, i);
-        return Recording{{}, notAnInterval(lines[i].number, s)};
+        return failed(notAnInterval(lines[i].number, s));
     }
-    return Recording{{}, "the file holds no intervals"};
+    return failed("the file holds no intervals");
 }
 
 } // namespace brix
