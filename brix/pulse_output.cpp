@@ -38,10 +38,28 @@ void PulseOutput::beat(double rrMs, Clock::time_point receivedAt) {
     const auto interval = known ? std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double, std::milli>(rrMs))
                                 : Clock::duration{};
-    // Follow the chain of intervals (so a batch keeps its spacing and nothing drifts), but
-    // never place a beat after it arrived nor so long before that its rise would be past.
+    // Follow the chain of intervals, so batches keep their spacing and nothing drifts.
     Clock::time_point at = receivedAt;
-    if (lastBeat_ && known) at = std::clamp(*lastBeat_ + interval, receivedAt - kLongestLag, receivedAt);
+    if (lastBeat_ && known) {
+        at = *lastBeat_ + interval;
+        if (at > receivedAt && receivedAt == anchorArrival_ && !rises_.empty()) {
+            // More beats of the batch that started the chain: the ones before happened
+            // earlier than placed. Move those still waiting back, as far as time allows.
+            const auto room = std::max(Clock::duration{},
+                                       rises_.front().at - (Clock::now() + kShortestLevel));
+            const auto shift = std::min(at - receivedAt, room);
+            for (Rise& rise : rises_) rise.at -= shift;
+            at -= shift;
+        }
+    }
+    // A chain that fell behind (beats the sensor missed) or ran ahead (a glitch) starts anew
+    // here; otherwise the delay after each beat stays what the first batch set.
+    if (!lastBeat_ || !known || at + kBeatDelay < receivedAt + kShortestSlack ||
+        at > receivedAt + kLongestLead) {
+        if (lastBeat_ && known) at = std::clamp(at, receivedAt + kShortestSlack - kBeatDelay,
+                                                receivedAt + kLongestLead);
+        anchorArrival_ = receivedAt;
+    }
     lastBeat_ = at;
     rises_.push_back({at + kBeatDelay, interval});
     if (!worker_.joinable()) {

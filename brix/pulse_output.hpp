@@ -12,16 +12,21 @@
 
 namespace brix {
 
-// A real sensor reports beats late and in batches; each beat is placed at the moment it
-// happened (the chain of intervals, held within kLongestLag of its arrival) and its pulse
-// rise posted kBeatDelay later, so batches come out evenly spaced and the delay stays
-// constant. Status changes and the simulated pattern are posted at once.
+// A real sensor reports beats late and in batches. Each beat is placed on a chain of its
+// own intervals, started by the first batch (its last beat taken as just happened), and
+// its pulse rise is posted kBeatDelay after its place, so batches come out evenly spaced
+// and the delay stays constant (a recording's beats arrive as they happen: exactly
+// kBeatDelay). Status changes and the simulated pattern are posted at once.
 class PulseOutput final : public SourceSink {
 public:
-    static constexpr Clock::duration kBeatDelay = std::chrono::milliseconds(1500);
-    // How long before its arrival a beat may be placed; less than the delay, so a rise is
-    // always still ahead when its beat arrives.
-    static constexpr Clock::duration kLongestLag = std::chrono::milliseconds(1400);
+    static constexpr Clock::duration kBeatDelay = std::chrono::milliseconds(1200);
+    // A rise comes at least this long after its beat arrived; a chain that falls further
+    // behind (beats lost) starts anew. Less than a strap's second between batches.
+    static constexpr Clock::duration kShortestSlack = std::chrono::milliseconds(50);
+    // How far after its arrival a beat may be placed (the first batch's last beat may have
+    // come that much after the earlier beats); beyond it the chain starts anew. With the
+    // delay, at most 1.5 s from a beat to its rise.
+    static constexpr Clock::duration kLongestLead = std::chrono::milliseconds(300);
     // Each pulse level lasts at least one frame, so the decoder sees every rise and fall.
     static constexpr Clock::duration kShortestLevel = std::chrono::milliseconds(20);
 
@@ -56,6 +61,7 @@ private:
     bool stopping_ = false;
     std::deque<Rise> rises_;
     std::optional<Clock::time_point> lastBeat_;
+    Clock::time_point anchorArrival_{}; // when the batch that started the chain arrived
     bool pulseHigh_ = false;
     Clock::time_point fallAt_{};
     Clock::time_point lastEdgeAt_{}; // the last rise or fall
