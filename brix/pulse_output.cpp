@@ -93,14 +93,16 @@ void PulseOutput::pattern(std::uintptr_t wParam, std::intptr_t lParam) {
     postSensorMessage(window_, message_, wParam, lParam); // a failed post is ignored
 }
 
-void PulseOutput::postLocked(std::uintptr_t extraBits) const {
+void PulseOutput::postLocked(std::uintptr_t extraBits, std::optional<Clock::time_point> due) const {
     if (window_ == nullptr || message_ <= kHighestUnpostedMessage) return;
     const std::uintptr_t pulse = pulseHigh_ ? 1 : 0;
     // No breath signal from these sources: the breath bit and its copy stay 0.
     const std::uintptr_t wParam = kDeviceId | (pulse * kPulseBit) | extraBits;
     const auto statusByte = static_cast<std::uintptr_t>(
         1 | (pulseStatus_ << 2) | (static_cast<int>(pulse) << 4) | (breathStatus_ << 5));
-    postSensorMessage(window_, message_, wParam, static_cast<std::intptr_t>(statusByte << 16));
+    const auto lParam = static_cast<std::intptr_t>(statusByte << 16);
+    if (due) postSensorMessageDue(window_, message_, wParam, lParam, *due);
+    else postSensorMessage(window_, message_, wParam, lParam);
 }
 
 // Sleeps until the next edge: a fall half way to the next beat (at least one level's length
@@ -130,9 +132,11 @@ void PulseOutput::run() {
             const Clock::duration high = std::min(rises_.front().interval / 2, kLongestHigh);
             rises_.pop_front();
             pulseHigh_ = true;
-            lastEdgeAt_ = now;
-            fallAt_ = now + std::max(high, kShortestLevel);
-            postLocked(0);
+            // Timed by when it was due, so a late wake-up moves neither this beat's
+            // interval nor the edges after it.
+            lastEdgeAt_ = rise;
+            fallAt_ = rise + std::max(high, kShortestLevel);
+            postLocked(0, rise);
         } else {
             wake_.wait(lock);
         }

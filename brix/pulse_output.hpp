@@ -50,7 +50,8 @@ private:
     };
 
     void run();
-    void postLocked(std::uintptr_t extraBits) const; // the current signals and status
+    // Posts the current signals and status; a rise with the moment it was due.
+    void postLocked(std::uintptr_t extraBits, std::optional<Clock::time_point> due = {}) const;
 
     void* const window_;
     const std::uint32_t message_;

@@ -21,9 +21,11 @@ int virtualKey(SDL_Keycode key) {
 }
 
 // SDL stamps an event with its own tick when it is pushed (the moment the sensor message
-// was posted); tickMs() counts on the same clock unless a test drives it.
+// was posted); the link may name the tick it stands for instead (in windowID, unused by
+// user events). tickMs() counts on the same clock unless a test drives it.
 std::uint32_t stampOf(const SDL_Event& in) {
-    return tickOverridden() ? tickMs() : in.common.timestamp;
+    if (tickOverridden()) return tickMs();
+    return in.user.windowID != 0 ? in.user.windowID : in.common.timestamp;
 }
 
 // Fills `out` from an SDL event; false for events the window does not handle.

@@ -6,6 +6,8 @@ import argparse
 import os
 import shutil
 import signal
+import subprocess
+import tempfile
 import sys
 import threading
 import time
@@ -43,9 +45,9 @@ class Context:
         self.steps.write(f"{time.monotonic() - self.began:7.2f}  {text}\n")
         self.steps.flush()
 
-    def launch(self, settings="00000000", workdir=None):
+    def launch(self, settings="00000000", workdir=None, args=()):
         app = App(self.display, self.binary, self.repo, self.artifacts, settings=settings,
-                  workdir=workdir, log_name=f"halvent-{len(self.apps) + 1}.log")
+                  workdir=workdir, log_name=f"halvent-{len(self.apps) + 1}.log", args=args)
         app.log = self.log
         self.apps.append(app)
         self.log(f"start halvent (menu.cfg {settings!r})")
@@ -531,6 +533,132 @@ def scenario_whole_session(ctx):
     ctx.note(f"40 cues in order, one beat = {unit:.3f} s of sound")
 
 
+# ---------------------------------------------------------------------------------------------
+# A recorded heart rhythm as the sensor
+
+
+def recording_path(repo):
+    """The real recording of a resting heart (irregular, with breathing arrhythmia)."""
+    for base in (os.environ.get("HALVENT_TESTDATA_DIR"), os.path.join(repo, "..", "shared",
+                                                                        "testdata"),
+                 "/work/shared/testdata"):
+        if base and os.path.exists(os.path.join(base, "rr", "real_rri.txt")):
+            return os.path.abspath(os.path.join(base, "rr", "real_rri.txt"))
+    raise Failure("the recordings of the test data (rr/real_rri.txt) are missing")
+
+
+def read_intervals(path):
+    """The recording's intervals in seconds, as the program keeps them (glitches left out)."""
+    with open(path, encoding="ascii") as f:
+        values = [float(line) for line in f if line.strip()]
+    return [v / 1000.0 for v in values if 200 <= v <= 3000]
+
+
+def bad_sensor_choices(ctx, recording):
+    """Each bad choice: exit 2 at once, one line on stderr naming it, no settings written."""
+    folder = tempfile.mkdtemp(prefix="halvent-e2e-sensor-")
+    try:
+        with open(os.path.join(folder, "junk.txt"), "w", encoding="ascii") as f:
+            f.write("812\n790\nabout 800\n")
+        cases = [(["--sensor", "nope"], {}, "unknown sensor 'nope'"),
+                 (["--sensor", "replay:missing.txt"], {}, "missing.txt"),
+                 (["--sensor", "replay:junk.txt"], {}, "junk.txt: line 3"),
+                 ([], {"HALVENT_SENSOR": "replay:"}, "HALVENT_SENSOR"),
+                 # The option wins over the variable.
+                 (["--sensor", "bad:" + recording], {"HALVENT_SENSOR": "simulated"}, "bad:")]
+        for args, extra, expected in cases:
+            env = dict(ctx.display.env(), **extra)
+            run = subprocess.run([ctx.binary] + args, cwd=folder, env=env, timeout=10,
+                                 stdin=subprocess.DEVNULL, capture_output=True, text=True)
+            lines = run.stderr.splitlines()
+            check(run.returncode == 2, f"{args} {extra}: exit {run.returncode}, expected 2")
+            check(len(lines) == 1 and expected in lines[0],
+                  f"{args} {extra}: stderr {run.stderr!r}, expected one line with {expected!r}")
+            check(not os.path.exists(os.path.join(folder, "menu.cfg")),
+                  f"{args} {extra}: menu.cfg was written")
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def fit_beats(cue_times, cue_beats, beat_times):
+    """How well the cues fall on the recording's beats when the first counted beat is each
+    possible recording beat m: (residual s, m, sound-clock scale) of the best m."""
+    best = None
+    for m in range(0, len(beat_times) - cue_beats[-1]):
+        want = [beat_times[m + b - 1] - beat_times[m + cue_beats[0] - 1] for b in cue_beats]
+        got = [t - cue_times[0] for t in cue_times]
+        scale = sum(g * w for g, w in zip(got, want)) / sum(w * w for w in want)
+        residual = max(abs(g - scale * w) for g, w in zip(got, want))
+        if best is None or residual < best[0]:
+            best = (residual, m, scale)
+    return best
+
+
+def scenario_sensor_replay(ctx):
+    """With a real recording of a resting heart as the sensor (--sensor replay:FILE), the
+    pulse panel reads ready and the breath panel claims no sensor; a session's cues fall on
+    the recording's own irregular beats (a constant delay after them) and the menu returns
+    after the ten cycles."""
+    recording = recording_path(ctx.repo)
+    bad_sensor_choices(ctx, recording)
+    intervals = read_intervals(recording)
+    beat_times = [0.0]
+    for rr in intervals:
+        beat_times.append(beat_times[-1] + rr)  # beat k comes beat_times[k] after the start
+
+    app = ctx.launch(args=["--sensor", "replay:" + recording])
+    image = wait_menu(app, "menu")
+    check(image.count(*box_px(PULSE_WORD), is_green_text) >= 30, "the pulse panel is not ready")
+    check(image.count(*box_px(BREATH_WORD), is_green_text) == 0,
+          "the breath panel reads ready, but a recording has no breath sensor")
+    audio_at_space = os.path.getsize(app.audio_path) / BYTES_PER_SECOND
+    space = time.monotonic()
+    since_start = space - app.started
+    ctx.display.key("space")
+    check(app.poll("training-started", training_shown, 5) is not None,
+          "Space did not start the session")
+    image = app.poll("menu-after-session", menu_shown, 150, interval=0.5)
+    check(image is not None, "the menu did not return within 150 s of Space")
+    back = app.grabbed_at - space
+    time.sleep(1.0)  # the last cue plays out
+    press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"))
+
+    left, _ = app.audio()
+    found = [t - audio_at_space for t in onsets(left, AUDIO_RATE) if t >= audio_at_space]
+    templates = cue_templates(ctx.repo)
+    heard = [(t, identify(left, t + audio_at_space, templates)[0]) for t in found]
+    with open(os.path.join(ctx.artifacts, "cues.txt"), "w", encoding="utf-8") as f:
+        f.write("seconds after Space (sound time), cue\n")
+        for t, name in heard:
+            f.write(f"{t:8.2f}  {name}\n")
+    expected = expected_cues()
+    check([n for _, n in heard] == [c for _, c in expected],
+          f"cue order {''.join(n for _, n in heard)} differs from the formula's (see cues.txt)")
+    cue_times = [t for t, _ in heard]
+    cue_beats = [b for b, _ in expected]
+    residual, m, scale = fit_beats(cue_times, cue_beats, beat_times)
+    # The same cues on a steady pulse of the recording's mean rate, for comparison.
+    mean = sum(intervals[m:m + cue_beats[-1]]) / cue_beats[-1]
+    steady = max(abs((t - cue_times[0]) - scale * mean * (b - cue_beats[0]))
+                 for t, b in zip(cue_times, cue_beats))
+    check(0.75 <= scale <= 1.05, f"the sound clock ran at {scale:.3f} of the recording's")
+    check(residual <= 0.08, f"the cues stray up to {residual * 1000:.0f} ms from the "
+                            f"recording's beats (best fit: first beat {m})")
+    check(steady > 3 * residual, f"a steady pulse fits the cues as well ({steady:.3f} s) as "
+                                 f"the recording ({residual:.3f} s)")
+    # The first counted beat is the first rise after Space: the recording's beat whose time
+    # plus the constant delay (1.2 s) and the start-up comes after it.
+    predicted = next(k for k, t in enumerate(beat_times) if t + 1.2 > since_start - 1.0)
+    check(abs(m - predicted) <= 2, f"the first counted beat was the recording's beat {m}, "
+                                   f"expected about {predicted}")
+    length = beat_times[m + 90] - beat_times[m]
+    check(length - 2.0 <= back <= length + 5.0,
+          f"the menu returned {back:.1f} s after Space; the recording's 91 beats last "
+          f"{length:.1f} s")
+    ctx.note(f"cues within {residual * 1000:.0f} ms of the recording's beats (a steady pulse: "
+             f"{steady * 1000:.0f} ms); menu back {back:.1f} s after Space")
+
+
 def is_prompt_red(p):
     return p[0] >= 235 and p[1] <= 40 and p[2] <= 40
 
@@ -589,8 +717,9 @@ SCENARIOS = [
     ("start-and-halt", scenario_start_and_halt),
     ("sensor-prompt", scenario_sensor_prompt),
     ("whole-session", scenario_whole_session),
+    ("sensor-replay", scenario_sensor_replay),
 ]
-LONG = {"whole-session"}
+LONG = {"whole-session", "sensor-replay"}
 
 
 # ---------------------------------------------------------------------------------------------
