@@ -6,6 +6,7 @@ import argparse
 import os
 import shutil
 import signal
+import statistics
 import subprocess
 import tempfile
 import sys
@@ -614,17 +615,23 @@ class SoundWallClock:
         return None
 
 
+def deviations(cue_times, want):
+    """The cues' distances (s) from `want` after the one offset that fits them best (the
+    median, so that one cue held up by a busy machine does not move the others)."""
+    offset = statistics.median(t - w for t, w in zip(cue_times, want))
+    return [abs(t - w - offset) for t, w in zip(cue_times, want)], offset
+
+
 def fit_beats(cue_times, cue_beats, beat_times):
     """How well the cues (wall-clock seconds) fall on the recording's beats when the first
-    counted beat is each possible recording beat m: (residual s, m, offset s) of the best m.
-    Only an offset is fitted: the delay after each beat is constant."""
+    counted beat is each possible recording beat m: (median deviation s, worst deviation s,
+    m, offset s) of the best m. Only an offset is fitted: the delay after a beat is constant."""
     best = None
     for m in range(0, len(beat_times) - cue_beats[-1]):
-        want = [beat_times[m + b - 1] for b in cue_beats]
-        offset = sum(t - w for t, w in zip(cue_times, want)) / len(want)
-        residual = max(abs(t - w - offset) for t, w in zip(cue_times, want))
-        if best is None or residual < best[0]:
-            best = (residual, m, offset)
+        found, offset = deviations(cue_times, [beat_times[m + b - 1] for b in cue_beats])
+        fit = (statistics.median(found), max(found), m, offset)
+        if best is None or fit < best:
+            best = fit
     return best
 
 
@@ -673,15 +680,17 @@ def scenario_sensor_replay(ctx):
           f"cue order {''.join(n for _, n in heard)} differs from the formula's (see cues.txt)")
     cue_times = [t for t, _ in heard]
     cue_beats = [b for b, _ in expected]
-    residual, m, offset = fit_beats(cue_times, cue_beats, beat_times)
+    typical, worst, m, offset = fit_beats(cue_times, cue_beats, beat_times)
     # The same cues on a steady pulse of the recording's mean rate, for comparison.
     mean = (beat_times[m + cue_beats[-1] - 1] - beat_times[m]) / (cue_beats[-1] - 1)
-    steady_offset = sum(t - mean * b for t, b in zip(cue_times, cue_beats)) / len(cue_times)
-    steady = max(abs(t - mean * b - steady_offset) for t, b in zip(cue_times, cue_beats))
-    check(residual <= 0.1, f"the cues stray up to {residual * 1000:.0f} ms from the "
-                           f"recording's beats (best fit: first counted beat {m})")
-    check(steady > 3 * residual, f"a steady pulse fits the cues as well ({steady:.3f} s) as "
-                                 f"the recording ({residual:.3f} s)")
+    steady = statistics.median(deviations(cue_times, [mean * b for b in cue_beats])[0])
+    # A cue sounds in the first frame after its beat and in the next 23 ms sound buffer; a
+    # busy machine (other builds beside) may hold up one of them by some frames.
+    check(typical <= 0.06 and worst <= 0.3,
+          f"the cues stray {typical * 1000:.0f} ms (median), up to {worst * 1000:.0f} ms, from "
+          f"the recording's beats (best fit: first counted beat {m}; see cues.txt)")
+    check(steady > 4 * typical, f"a steady pulse fits the cues about as well ({steady:.3f} s) "
+                                f"as the recording ({typical:.3f} s)")
     # The offset is the start-up (the program began, opened the link) plus the constant
     # delay of 1.2 s and the sound's buffering: a few seconds at most, the same for all.
     check(1.2 <= offset <= 6.0, f"the cues come {offset:.2f} s after the recording's beats")
@@ -695,9 +704,9 @@ def scenario_sensor_replay(ctx):
     check(length - 2.0 <= back <= length + 5.0,
           f"the menu returned {back:.1f} s after Space; the recording's 91 beats last "
           f"{length:.1f} s")
-    ctx.note(f"cues within {residual * 1000:.0f} ms of the recording's beats, {offset:.2f} s "
-             f"after them (a steady pulse: {steady * 1000:.0f} ms); menu back {back:.1f} s "
-             f"after Space")
+    ctx.note(f"cues {typical * 1000:.0f} ms (median; worst {worst * 1000:.0f} ms) from the "
+             f"recording's beats, {offset:.2f} s after them (a steady pulse: "
+             f"{steady * 1000:.0f} ms); menu back {back:.1f} s after Space")
 
 
 def is_prompt_red(p):

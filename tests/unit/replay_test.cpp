@@ -97,6 +97,12 @@ TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
     std::sort(errors.begin(), errors.end());
     EXPECT_LE(errors[errors.size() / 2], 2.0) << "median interval error";
     EXPECT_LE(errors.back(), 20.0) << "worst interval error";
+    // The first cycle (formula 1-4-2-2) closed at the tenth beat: its mean is that of its
+    // own nine heartbeat intervals, not of the wait before the session.
+    ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
+    double own = 0;
+    for (std::size_t i = 2; i <= 10; ++i) own += rr[i];
+    EXPECT_NEAR(gui.session.cycleMeans[0], own / 9, 2.0);
     EXPECT_EQ(gui.sensor.pulseStatus, 1); // the recording has ended
     EXPECT_EQ(gui.sensor.breathStatus, 3); // no breath sensor: the panel stays as it was
 }
