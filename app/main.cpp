@@ -82,7 +82,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
 // after one line on stderr when the name or the recording is bad.
 bool chooseSensor(const Options& options) {
     const char* spec = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
-    if (spec == nullptr) return true; // the simulated device
+    if (spec == nullptr || (options.sensor == nullptr && *spec == '\0'))
+        return true; // the simulated device; an empty variable counts as unset
     char error[512];
     if (BrixChooseSource(spec, error, sizeof error)) return true;
     std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);

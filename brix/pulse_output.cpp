@@ -14,6 +14,7 @@ constexpr std::uintptr_t kDeviceId = 0x10000;          // device 1 in the high w
 constexpr std::uintptr_t kPulseBit = 2;
 constexpr std::uintptr_t kDisconnectedBit = 4;
 constexpr Clock::duration kLongestHigh = std::chrono::milliseconds(1000);
+constexpr std::size_t kMostWaitingRises = 256;
 
 } // namespace
 
@@ -61,6 +62,8 @@ void PulseOutput::beat(double rrMs, Clock::time_point receivedAt) {
         anchorArrival_ = receivedAt;
     }
     lastBeat_ = at;
+    // A flood of beats (a broken sensor) cannot fill memory: rises are at least 40 ms apart.
+    if (rises_.size() >= kMostWaitingRises) return;
     rises_.push_back({at + kBeatDelay, interval});
     if (!worker_.joinable()) {
         try {

@@ -65,7 +65,7 @@ SourceChoice chooseReplay(std::string path) {
 } // namespace
 
 SourceChoice chooseSource(const std::string& spec) {
-    if (spec.empty() || spec == "simulated")
+    if (spec == "simulated")
         return {[] { return std::make_unique<SimulatedSource>(); }, {}};
     if (spec.compare(0, kReplay.size(), kReplay) == 0) return chooseReplay(spec.substr(kReplay.size()));
     // Bluetooth LE heart-rate straps ("ble", "ble:ADDR" through makeBleSource) go here.

@@ -199,6 +199,7 @@ TEST_F(Replay, BadChoicesAreRefusedWithOneLine) {
         const char* error;
     } cases[] = {
         {"ble", "unknown sensor 'ble' (choose simulated, replay:FILE or replay:FILE:loop)"},
+        {"", "unknown sensor '' (choose simulated, replay:FILE or replay:FILE:loop)"},
         {"replay:", "replay needs a file: replay:FILE or replay:FILE:loop"},
         {"replay:missing.txt", "cannot read the recording 'missing.txt': No such file or directory"},
         {"replay:.", "cannot read the recording '.': it is a folder"},
