@@ -18,7 +18,7 @@ const char* kUsage =
     "Usage: halvent [--windowed] [--fps N] [--sensor SOURCE] [--help] [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
-    "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
+    "per heartbeat of the sensor device (by default a simulated device with a pulse of 60).\n"
     "\n"
     "  --windowed   a plain 800 x 600 window instead of full screen\n"
     "  --fps N      draw N frames a second (default: the display's refresh rate);\n"

@@ -90,7 +90,8 @@ void windowProc(const Event& event) {
     }
     case Event::Kind::Resize: resizeViewport(event.width, event.height); break;
     case Event::Kind::Sensor:
-        if (event.message == kSensorMessage) gui.sensor.onMessage(event.wParam, event.lParam, event.tick);
+        if (event.message == kSensorMessage)
+            gui.sensor.onMessage(event.wParam, event.lParam, event.tick);
         break;
     case Event::Kind::Close:
     case Event::Kind::Destroy: shutdownProgram(); break;
@@ -99,7 +100,8 @@ void windowProc(const Event& event) {
 }
 
 void stepPacer() {
-    for (const std::uint32_t tick : gui.sensor.pendingBeats) gui.session.onBeat(gui.inMenu != 0, tick);
+    for (const std::uint32_t tick : gui.sensor.pendingBeats)
+        gui.session.onBeat(gui.inMenu != 0, tick);
     gui.sensor.pendingBeats.clear();
     if (gui.sensor.pulseIndicator > 0.5f)
         gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;

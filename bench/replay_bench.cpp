@@ -34,11 +34,15 @@ int main(int argc, char** argv) {
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--recording" && i + 1 < argc) recording = argv[++i];
-        else if (arg == "--beats" && i + 1 < argc) beats = std::strtoul(argv[++i], nullptr, 10);
-        else if (arg == "--out" && i + 1 < argc) out = argv[++i];
+        if (arg == "--recording" && i + 1 < argc)
+            recording = argv[++i];
+        else if (arg == "--beats" && i + 1 < argc)
+            beats = std::strtoul(argv[++i], nullptr, 10);
+        else if (arg == "--out" && i + 1 < argc)
+            out = argv[++i];
         else {
-            std::fprintf(stderr, "usage: replay_bench [--recording FILE] [--beats N] [--out FILE]\n");
+            std::fprintf(stderr,
+                         "usage: replay_bench [--recording FILE] [--beats N] [--out FILE]\n");
             return 2;
         }
     }
@@ -53,7 +57,8 @@ int main(int argc, char** argv) {
     const std::string part = "/tmp/halvent-replay-bench.txt";
     {
         std::ofstream file(part);
-        for (double ms : rr) file << ms << "\n";
+        for (double ms : rr)
+            file << ms << "\n";
     }
     char error[512];
     if (rr.size() < 3 || !BrixChooseSource(("replay:" + part).c_str(), error, sizeof error)) {
@@ -68,7 +73,8 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     BrixOpen(&window, 2024);
     double total = 3000;
-    for (double ms : rr) total += ms;
+    for (double ms : rr)
+        total += ms;
     while (std::chrono::duration<double, std::milli>(Clock::now() - start).count() < total) {
         Event event;
         while (pollEvent(event)) {
@@ -76,7 +82,8 @@ int main(int argc, char** argv) {
             const bool wasOn = sensor.pulseOn;
             sensor.onMessage(event.wParam, event.lParam, event.tick);
             if (sensor.pulseOn && !wasOn) {
-                riseAt.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+                riseAt.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count());
                 riseTick.push_back(event.tick);
             }
         }
@@ -93,7 +100,8 @@ int main(int argc, char** argv) {
         beatAt += rr[k];
         delay.push_back(riseAt[k] - beatAt);
         if (k > 0)
-            intervalError.push_back(std::abs(static_cast<double>(riseTick[k] - riseTick[k - 1]) - rr[k]));
+            intervalError.push_back(
+                std::abs(static_cast<double>(riseTick[k] - riseTick[k - 1]) - rr[k]));
     }
     const double drift = delay.empty() ? 0.0 : delay.back() - delay.front();
     char table[2048];
@@ -106,8 +114,8 @@ int main(int argc, char** argv) {
                   "| delay beat -> decoded rise, median | %.1f ms |\n"
                   "| delay, spread (95th - 5th percentile) | %.1f ms |\n"
                   "| delay, last beat - first beat (drift) | %.1f ms |\n",
-                  rr.size(), recording.substr(recording.find_last_of('/') + 1).c_str(), total / 1000,
-                  riseAt.size(), rr.size(), percentile(intervalError, 0.5),
+                  rr.size(), recording.substr(recording.find_last_of('/') + 1).c_str(),
+                  total / 1000, riseAt.size(), rr.size(), percentile(intervalError, 0.5),
                   percentile(intervalError, 1.0), percentile(delay, 0.5),
                   percentile(delay, 0.95) - percentile(delay, 0.05), drift);
     std::fputs(table, stdout);

@@ -10,7 +10,7 @@ namespace brix {
 namespace {
 
 constexpr std::uint32_t kHighestUnpostedMessage = 1024; // WM_USER and below are never posted
-constexpr std::uintptr_t kDeviceId = 0x10000;          // device 1 in the high word
+constexpr std::uintptr_t kDeviceId = 0x10000;           // device 1 in the high word
 constexpr std::uintptr_t kPulseBit = 2;
 constexpr std::uintptr_t kDisconnectedBit = 4;
 constexpr Clock::duration kLongestHigh = std::chrono::milliseconds(1000);
@@ -21,7 +21,9 @@ constexpr std::size_t kMostWaitingRises = 256;
 PulseOutput::PulseOutput(void* window, std::uint32_t message)
     : window_(window), message_(message) {}
 
-PulseOutput::~PulseOutput() { stop(); }
+PulseOutput::~PulseOutput() {
+    stop();
+}
 
 void PulseOutput::stop() {
     {
@@ -46,10 +48,11 @@ void PulseOutput::beat(double rrMs, Clock::time_point receivedAt) {
         if (at > receivedAt && receivedAt == anchorArrival_ && !rises_.empty()) {
             // More beats of the batch that started the chain: the ones before happened
             // earlier than placed. Move those still waiting back, as far as time allows.
-            const auto room = std::max(Clock::duration{},
-                                       rises_.front().at - (Clock::now() + kShortestLevel));
+            const auto room =
+                std::max(Clock::duration{}, rises_.front().at - (Clock::now() + kShortestLevel));
             const auto shift = std::min(at - receivedAt, room);
-            for (Rise& rise : rises_) rise.at -= shift;
+            for (Rise& rise : rises_)
+                rise.at -= shift;
             at -= shift;
         }
     }
@@ -57,8 +60,9 @@ void PulseOutput::beat(double rrMs, Clock::time_point receivedAt) {
     // here; otherwise the delay after each beat stays what the first batch set.
     if (!lastBeat_ || !known || at + kBeatDelay < receivedAt + kShortestSlack ||
         at > receivedAt + kLongestLead) {
-        if (lastBeat_ && known) at = std::clamp(at, receivedAt + kShortestSlack - kBeatDelay,
-                                                receivedAt + kLongestLead);
+        if (lastBeat_ && known)
+            at =
+                std::clamp(at, receivedAt + kShortestSlack - kBeatDelay, receivedAt + kLongestLead);
         anchorArrival_ = receivedAt;
     }
     lastBeat_ = at;
@@ -104,8 +108,10 @@ void PulseOutput::postLocked(std::uintptr_t extraBits, std::optional<Clock::time
     const auto statusByte = static_cast<std::uintptr_t>(
         1 | (pulseStatus_ << 2) | (static_cast<int>(pulse) << 4) | (breathStatus_ << 5));
     const auto lParam = static_cast<std::intptr_t>(statusByte << 16);
-    if (due) postSensorMessageDue(window_, message_, wParam, lParam, *due);
-    else postSensorMessage(window_, message_, wParam, lParam);
+    if (due)
+        postSensorMessageDue(window_, message_, wParam, lParam, *due);
+    else
+        postSensorMessage(window_, message_, wParam, lParam);
 }
 
 // Sleeps until the next edge: a fall half way to the next beat (at least one level's length

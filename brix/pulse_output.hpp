@@ -18,7 +18,7 @@ namespace brix {
 // and the delay stays constant (a recording's beats arrive as they happen: exactly
 // kBeatDelay). Status changes and the simulated pattern are posted at once.
 class PulseOutput final : public SourceSink {
-public:
+  public:
     static constexpr Clock::duration kBeatDelay = std::chrono::milliseconds(1200);
     // A rise comes at least this long after its beat arrived; a chain that falls further
     // behind (beats lost) starts anew. Less than a strap's second between batches.
@@ -43,7 +43,7 @@ public:
     // Ends the edge worker and joins it; nothing is posted after it returns. Owner's thread.
     void stop();
 
-private:
+  private:
     struct Rise {
         Clock::time_point at;
         Clock::duration interval; // the beat's own interval: the pulse stays high half of it

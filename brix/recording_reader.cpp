@@ -28,8 +28,10 @@ struct Value {
 
 std::string_view trim(std::string_view s) {
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -69,7 +71,8 @@ std::string atLine(std::size_t line, const std::string& what) {
 }
 
 std::string notAnInterval(std::size_t line, std::string_view field) {
-    return atLine(line, "'" + shown(trim(field)) + "' is not an interval in milliseconds or seconds");
+    return atLine(line,
+                  "'" + shown(trim(field)) + "' is not an interval in milliseconds or seconds");
 }
 
 // Converts to milliseconds (seconds when `seconds`, or by the median when not known) and
@@ -84,7 +87,8 @@ Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s
     if (knownUnit == 0) {
         std::vector<double> sorted;
         sorted.reserve(values.size());
-        for (const Value& v : values) sorted.push_back(v.number);
+        for (const Value& v : values)
+            sorted.push_back(v.number);
         std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2),
                          sorted.end());
         scale = sorted[sorted.size() / 2] < kSecondsBelow ? 1000.0 : 1.0;
@@ -118,7 +122,9 @@ Recording failed(std::string error) {
     return out;
 }
 
-bool isComment(std::string_view s) { return s.empty() || s.front() == '#'; }
+bool isComment(std::string_view s) {
+    return s.empty() || s.front() == '#';
+}
 
 Recording readPlain(const std::vector<Line>& lines) {
     std::vector<Value> values;
@@ -147,8 +153,10 @@ std::vector<std::string_view> splitFields(std::string_view s, char separator) {
 std::string columnKey(std::string_view name) {
     std::string key;
     for (char c : name) {
-        if (c >= 'A' && c <= 'Z') key += static_cast<char>(c - 'A' + 'a');
-        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) key += c;
+        if (c >= 'A' && c <= 'Z')
+            key += static_cast<char>(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            key += c;
     }
     return key;
 }
@@ -187,8 +195,8 @@ Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
     }
     if (column == names.size())
         return failed(atLine(lines[header].number,
-                                    "no interval column in the header (name one rr, ibi, "
-                                    "rr_ms or RR-interval)"));
+                             "no interval column in the header (name one rr, ibi, "
+                             "rr_ms or RR-interval)"));
     std::vector<Value> values;
     for (std::size_t i = header + 1; i < lines.size(); ++i) {
         const std::string_view s = trim(lines[i].text);
@@ -196,8 +204,8 @@ Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
         const auto fields = splitFields(s, separator);
         double number = 0;
         if (column >= fields.size() || !parseNumber(fields[column], number))
-            return failed(notAnInterval(lines[i].number,
-                                               column < fields.size() ? fields[column] : s));
+            return failed(
+                notAnInterval(lines[i].number, column < fields.size() ? fields[column] : s));
         values.push_back({number, lines[i].number});
     }
     return finish(values, unit);
@@ -217,10 +225,10 @@ Recording readHrm(const std::vector<Line>& lines) {
             if (section == "[HRData]") {
                 sawData = true;
                 if (interval != kHrmBeatIntervals)
-                    return failed(atLine(line.number,
-                                                "the heart-rate data are not beat intervals: "
-                                                "[Params] say Interval=" + shown(interval) +
-                                                    ", only Interval=238 holds them"));
+                    return failed(atLine(line.number, "the heart-rate data are not beat intervals: "
+                                                      "[Params] say Interval=" +
+                                                          shown(interval) +
+                                                          ", only Interval=238 holds them"));
             }
             continue;
         }

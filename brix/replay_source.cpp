@@ -13,7 +13,9 @@ constexpr int kNoSensor = 3;
 ReplaySource::ReplaySource(std::shared_ptr<const std::vector<double>> intervalsMs, bool loop)
     : intervalsMs_(std::move(intervalsMs)), loop_(loop) {}
 
-ReplaySource::~ReplaySource() { stop(); }
+ReplaySource::~ReplaySource() {
+    stop();
+}
 
 bool ReplaySource::start(SourceSink& sink, std::string& error) {
     if (!intervalsMs_ || intervalsMs_->empty()) {

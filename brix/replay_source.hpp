@@ -15,13 +15,13 @@ namespace brix {
 // sensor ready while it plays, no breath sensor, and "searching" once a recording that does
 // not loop has ended.
 class ReplaySource final : public SensorSource {
-public:
+  public:
     ReplaySource(std::shared_ptr<const std::vector<double>> intervalsMs, bool loop);
     ~ReplaySource() override;
     bool start(SourceSink& sink, std::string& error) override;
     void stop() override;
 
-private:
+  private:
     void run(SourceSink& sink);
 
     const std::shared_ptr<const std::vector<double>> intervalsMs_;

@@ -22,7 +22,9 @@ void raisePriority(std::thread& thread) {
 
 } // namespace
 
-SimulatedSource::~SimulatedSource() { stop(); }
+SimulatedSource::~SimulatedSource() {
+    stop();
+}
 
 bool SimulatedSource::start(SourceSink& sink, std::string& error) {
     stopping_ = false;

@@ -11,12 +11,12 @@ namespace brix {
 
 // Posts a fixed six-step pattern, one message every 500 ms from the start.
 class SimulatedSource final : public SensorSource {
-public:
+  public:
     ~SimulatedSource() override;
     bool start(SourceSink& sink, std::string& error) override;
     void stop() override;
 
-private:
+  private:
     void run(SourceSink& sink);
 
     std::mutex mutex_;

@@ -29,8 +29,8 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = "cannot read the recording '" + path + "': " +
-                (errno != 0 ? std::strerror(errno) : "cannot open it");
+        error = "cannot read the recording '" + path +
+                "': " + (errno != 0 ? std::strerror(errno) : "cannot open it");
         return false;
     }
     std::ostringstream content;
@@ -49,7 +49,8 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
 
 SourceChoice chooseReplay(std::string path) {
     bool loop = false;
-    if (path.size() > kLoop.size() && path.compare(path.size() - kLoop.size(), kLoop.size(), kLoop) == 0) {
+    if (path.size() > kLoop.size() &&
+        path.compare(path.size() - kLoop.size(), kLoop.size(), kLoop) == 0) {
         path.resize(path.size() - kLoop.size());
         loop = true;
     }
@@ -65,12 +66,12 @@ SourceChoice chooseReplay(std::string path) {
 } // namespace
 
 SourceChoice chooseSource(const std::string& spec) {
-    if (spec == "simulated")
-        return {[] { return std::make_unique<SimulatedSource>(); }, {}};
-    if (spec.compare(0, kReplay.size(), kReplay) == 0) return chooseReplay(spec.substr(kReplay.size()));
+    if (spec == "simulated") return {[] { return std::make_unique<SimulatedSource>(); }, {}};
+    if (spec.compare(0, kReplay.size(), kReplay) == 0)
+        return chooseReplay(spec.substr(kReplay.size()));
     // Bluetooth LE heart-rate straps ("ble", "ble:ADDR" through makeBleSource) go here.
-    return {{}, "unknown sensor '" + spec +
-                    "' (choose simulated, replay:FILE or replay:FILE:loop)"};
+    return {{},
+            "unknown sensor '" + spec + "' (choose simulated, replay:FILE or replay:FILE:loop)"};
 }
 
 } // namespace brix

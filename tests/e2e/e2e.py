@@ -581,30 +581,45 @@ def bad_sensor_choices(ctx, recording):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+SOUND_SAMPLER = """
+import os, sys, time
+path, out = sys.argv[1], sys.argv[2]
+last = -1
+with open(out, "w") as f:
+    while True:
+        try:
+            size = os.path.getsize(path)
+        except OSError:
+            size = -1
+        if size != last:
+            f.write(f"{time.monotonic()} {size}\\n")
+            f.flush()
+            last = size
+        time.sleep(0.002)
+"""
+
+
 class SoundWallClock:
     """When each stretch of the captured sound was written, by the wall clock. The disk audio
     driver's own clock falls behind and catches up under load, but it writes each 23 ms
     buffer as soon as it has mixed it, so a cue's buffer is written within one buffer of the
-    frame that started the cue."""
+    frame that started the cue. A process of its own samples the file's size, so the
+    screenshots' analysis here cannot hold it up."""
 
-    def __init__(self, path):
+    def __init__(self, path, artifacts):
         self.path = path
+        self.log = os.path.join(artifacts, "sound-sizes.txt")
         self.samples = []  # (monotonic s, bytes written)
-        self.running = True
-        self.thread = threading.Thread(target=self._run, daemon=True)
-        self.thread.start()
-
-    def _run(self):
-        while self.running:
-            try:
-                self.samples.append((time.monotonic(), os.path.getsize(self.path)))
-            except OSError:
-                pass
-            time.sleep(0.003)
+        self.process = subprocess.Popen([sys.executable, "-c", SOUND_SAMPLER, path, self.log])
 
     def stop(self):
-        self.running = False
-        self.thread.join()
+        self.process.terminate()
+        self.process.wait()
+        with open(self.log, encoding="ascii") as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 2:
+                    self.samples.append((float(parts[0]), int(parts[1])))
 
     def wall_time(self, sound_s):
         """The wall time by which the sound at `sound_s` into the stream had been written."""
@@ -653,16 +668,18 @@ def scenario_sensor_replay(ctx):
     check(image.count(*box_px(BREATH_WORD), is_green_text) == 0,
           "the breath panel reads ready, but a recording has no breath sensor")
     audio_at_space = os.path.getsize(app.audio_path) / BYTES_PER_SECOND
-    clock = SoundWallClock(app.audio_path)
-    space = time.monotonic()
-    ctx.display.key("space")
-    check(app.poll("training-started", training_shown, 5) is not None,
-          "Space did not start the session")
-    image = app.poll("menu-after-session", menu_shown, 150, interval=0.5)
-    check(image is not None, "the menu did not return within 150 s of Space")
-    back = app.grabbed_at - space
-    time.sleep(1.0)  # the last cue plays out
-    clock.stop()
+    clock = SoundWallClock(app.audio_path, ctx.artifacts)
+    try:
+        space = time.monotonic()
+        ctx.display.key("space")
+        check(app.poll("training-started", training_shown, 5) is not None,
+              "Space did not start the session")
+        image = app.poll("menu-after-session", menu_shown, 150, interval=0.5)
+        check(image is not None, "the menu did not return within 150 s of Space")
+        back = app.grabbed_at - space
+        time.sleep(1.0)  # the last cue plays out
+    finally:
+        clock.stop()
     press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"))
 
     left, _ = app.audio()

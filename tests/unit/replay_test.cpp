@@ -33,12 +33,13 @@ std::vector<double> realIntervals(std::size_t count) {
     std::ifstream in(testdataDir() / "rr" / "real_rri.txt");
     std::vector<double> out;
     double ms = 0;
-    while (out.size() < count && in >> ms) out.push_back(ms);
+    while (out.size() < count && in >> ms)
+        out.push_back(ms);
     return out;
 }
 
 class Replay : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
@@ -64,7 +65,8 @@ TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
     ASSERT_EQ(rr.size(), 14u);
     {
         std::ofstream file("rest.txt");
-        for (double ms : rr) file << ms << "\n";
+        for (double ms : rr)
+            file << ms << "\n";
     }
     char error[256] = "unset";
     ASSERT_TRUE(BrixChooseSource("replay:rest.txt", error, sizeof error)) << error;
@@ -75,11 +77,13 @@ TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
     ASSERT_TRUE(BrixOpen(&window, 2024));
 
     double total = brix::PulseOutput::kBeatDelay / milliseconds(1) + 500.0;
-    for (double ms : rr) total += ms;
+    for (double ms : rr)
+        total += ms;
     bool stalled = false;
     while (msBetween(start, Clock::now()) < total) {
         Event event;
-        while (pollEvent(event)) windowProc(event);
+        while (pollEvent(event))
+            windowProc(event);
         stepPacer();
         if (!stalled && msBetween(start, Clock::now()) > total / 2) {
             std::this_thread::sleep_for(milliseconds(2500)); // a frame that takes 2.5 s
@@ -93,7 +97,8 @@ TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
     const std::vector<float>& got = gui.session.beatIntervals;
     ASSERT_EQ(got.size(), rr.size() - 1) << "a beat was lost";
     std::vector<double> errors;
-    for (std::size_t i = 1; i < got.size(); ++i) errors.push_back(std::abs(got[i] - rr[i + 1]));
+    for (std::size_t i = 1; i < got.size(); ++i)
+        errors.push_back(std::abs(got[i] - rr[i + 1]));
     std::sort(errors.begin(), errors.end());
     EXPECT_LE(errors[errors.size() / 2], 2.0) << "median interval error";
     EXPECT_LE(errors.back(), 20.0) << "worst interval error";
@@ -101,9 +106,10 @@ TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
     // own nine heartbeat intervals, not of the wait before the session.
     ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
     double own = 0;
-    for (std::size_t i = 2; i <= 10; ++i) own += rr[i];
+    for (std::size_t i = 2; i <= 10; ++i)
+        own += rr[i];
     EXPECT_NEAR(gui.session.cycleMeans[0], own / 9, 2.0);
-    EXPECT_EQ(gui.sensor.pulseStatus, 1); // the recording has ended
+    EXPECT_EQ(gui.sensor.pulseStatus, 1);  // the recording has ended
     EXPECT_EQ(gui.sensor.breathStatus, 3); // no breath sensor: the panel stays as it was
 }
 
@@ -113,7 +119,7 @@ TEST_F(Replay, BatchedBeatsComeOutEvenlySpacedAfterAConstantDelay) {
     brix::PulseOutput output(&window, 2024);
     const auto t0 = Clock::now() + milliseconds(50);
     const double tick0 = SDL_GetTicks() + 50.0; // t0 on the clock of the messages' ticks
-    const double rr = 380; // about 158/min
+    const double rr = 380;                      // about 158/min
     const int beats = 12;
     // Beat k happened at t0 + k*rr; each second, the beats of that second arrive together.
     std::thread strap([&] {
@@ -121,7 +127,8 @@ TEST_F(Replay, BatchedBeatsComeOutEvenlySpacedAfterAConstantDelay) {
         for (int second = 1; k <= beats; ++second) {
             const auto arrival = t0 + milliseconds(1000 * second);
             std::this_thread::sleep_until(arrival);
-            for (; k <= beats && k * rr <= 1000.0 * second; ++k) output.beat(rr, arrival);
+            for (; k <= beats && k * rr <= 1000.0 * second; ++k)
+                output.beat(rr, arrival);
         }
     });
     // Each message's tick: the moment a rise was due, the moment a fall was posted.
@@ -147,7 +154,8 @@ TEST_F(Replay, BatchedBeatsComeOutEvenlySpacedAfterAConstantDelay) {
     EXPECT_NEAR(firstDelay, 1200.0 + 240.0, 3.0);
     for (std::size_t i = 1; i < rises.size(); ++i) {
         EXPECT_NEAR(rises[i] - rises[i - 1], rr, 2.0) << "rise " << i;
-        EXPECT_NEAR(rises[i] - rr * static_cast<double>(i + 1), firstDelay, 2.0) << "beat " << i + 1;
+        EXPECT_NEAR(rises[i] - rr * static_cast<double>(i + 1), firstDelay, 2.0)
+            << "beat " << i + 1;
     }
     for (std::size_t i = 0; i < rises.size(); ++i) {
         EXPECT_GE(falls[i] - rises[i], 19.0) << "beat " << i + 1;
@@ -201,7 +209,8 @@ TEST_F(Replay, BadChoicesAreRefusedWithOneLine) {
         {"ble", "unknown sensor 'ble' (choose simulated, replay:FILE or replay:FILE:loop)"},
         {"", "unknown sensor '' (choose simulated, replay:FILE or replay:FILE:loop)"},
         {"replay:", "replay needs a file: replay:FILE or replay:FILE:loop"},
-        {"replay:missing.txt", "cannot read the recording 'missing.txt': No such file or directory"},
+        {"replay:missing.txt",
+         "cannot read the recording 'missing.txt': No such file or directory"},
         {"replay:.", "cannot read the recording '.': it is a folder"},
         {"replay:junk.csv:loop", "junk.csv: line 1: no interval column in the header (name one "
                                  "rr, ibi, rr_ms or RR-interval)"},
