@@ -57,7 +57,10 @@ class PictureView:
             input=ppm, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30, check=True)
         return Image(scaled.stdout)
 
-    save = staticmethod(Display.save)
+    def save(self, image, png_path):
+        """Keeps the whole screen the picture was cut from, margins and all."""
+        Display.save(self.last_screen or image, png_path)
+        image.path = png_path
 
 
 def start_window_manager(display, artifacts):
@@ -79,11 +82,14 @@ def window_id(display):
 
 
 def window_geometry(display, wid):
-    """(x, y, width, height) of a window's client area on the screen."""
-    out = display._run(["xdotool", "getwindowgeometry", "--shell", wid],
-                       stdout=subprocess.PIPE).stdout.decode()
-    values = dict(line.split("=", 1) for line in out.split() if "=" in line)
-    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+    """(x, y, width, height) of a window's client area on the screen (below any title bar)."""
+    out = display._run(["xwininfo", "-id", wid], stdout=subprocess.PIPE).stdout.decode()
+    values = {}
+    for line in out.splitlines():
+        name, _, value = line.strip().partition(":")
+        values[name] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
 
 
 def first_ink(screen, points):
