@@ -39,6 +39,16 @@ int displayRefreshRate() {
     return 60;
 }
 
+// The display's 800 x 600 mode, if it has one.
+SDL_DisplayMode modeSwitchTarget{};
+bool closestMode(int display, SDL_DisplayMode& found) {
+    SDL_DisplayMode wanted{};
+    wanted.w = kWidth;
+    wanted.h = kHeight;
+    return SDL_GetClosestDisplayMode(display, &wanted, &found) && found.w == kWidth &&
+           found.h == kHeight;
+}
+
 void startSelfPacing(int fps) {
     vsyncActive = false;
     period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
@@ -81,7 +91,8 @@ WindowResult createMainWindow(const WindowOptions& options) {
     // Created hidden: the window-creation steps run before it is shown, as on Windows.
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     wantFullscreen = !options.windowed && !options.hidden;
-    wantModeSwitch = wantFullscreen && options.modeSwitch;
+    // Without an 800 x 600 mode to switch to, the desktop's own mode is used, as by default.
+    wantModeSwitch = wantFullscreen && options.modeSwitch && closestMode(0, modeSwitchTarget);
     SDL_Rect bounds{0, 0, kWidth, kHeight};
     if (options.windowed) {
         flags |= SDL_WINDOW_RESIZABLE;
@@ -134,19 +145,8 @@ void enterFullscreenMode() {
     if (wantFullscreen && !wantModeSwitch) {
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else if (wantModeSwitch) {
-        SDL_DisplayMode mode{};
-        mode.w = kWidth;
-        mode.h = kHeight;
-        SDL_DisplayMode closest{};
-        const int display = SDL_GetWindowDisplayIndex(window);
-        // An 800 x 600 mode where the display has one, else the desktop's own size.
-        if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &mode, &closest) &&
-            closest.w == kWidth && closest.h == kHeight) {
-            SDL_SetWindowDisplayMode(window, &closest);
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
-        } else {
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-        }
+        SDL_SetWindowDisplayMode(window, &modeSwitchTarget);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
     }
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
