@@ -46,7 +46,12 @@ int onIoError(Display*) {
     _exit(1);
 }
 
-int endChildQuietly(Display*) { _exit(1); }
+void (*childLastWords)() = nullptr;
+
+int endChildQuietly(Display*) {
+    if (childLastWords) childLastWords();
+    _exit(0);
+}
 
 } // namespace
 
@@ -64,7 +69,8 @@ void watchDisplay(SDL_Window* window) {
     XSetIOErrorHandler(onIoError);
 }
 
-void detachFromDisplayInChild() {
+void detachFromDisplayInChild(void (*lastWords)()) {
+    childLastWords = lastWords;
     if (!handlersInstalled) return;
     XSetIOErrorHandler(endChildQuietly);
     if (watchedDisplay) close(ConnectionNumber(watchedDisplay));

@@ -9,8 +9,9 @@ struct SDL_Window;
 void watchDisplay(SDL_Window* window);
 
 // In a child process that shows a dialog: lets go of the parent's display connection (a
-// request sent on it would confuse the parent's), and a lost display ends the child quietly.
-void detachFromDisplayInChild();
+// request sent on it would confuse the parent's). A request on it later, or a lost display,
+// calls `lastWords` and ends the child quietly.
+void detachFromDisplayInChild(void (*lastWords)());
 
 // Lets the server answer what was sent so far while our handlers still catch its errors;
 // SDL puts back the earlier handlers when it quits. Main thread, before SDL_Quit.

@@ -19,6 +19,17 @@
 namespace {
 MessageBoxCapture capture;
 
+// The child's end of the answer pipe.
+int answerFd = -1;
+
+// SDL raises the window that had the keyboard focus once the dialog is closed, on the
+// connection the child let go of, which ends the child there: it answers first. A dialog that
+// could not be shown has left an error behind.
+void answerBeforeEnding() {
+    const char shown = SDL_GetError()[0] == '\0' ? 1 : 0;
+    if (write(answerFd, &shown, 1) != 1) _exit(1);
+}
+
 // The dialog's own loop waits for an answer and nothing else, so it runs in a child process
 // of its own group while this one waits for the answer or an end request; on an end request
 // the child (and what it started) goes, and the program ends in order. True when shown.
@@ -36,7 +47,9 @@ bool showInChildProcess(const SDL_MessageBoxData& data) {
         setpgid(0, 0);
         for (int sig : {SIGTERM, SIGINT, SIGHUP}) signal(sig, SIG_DFL);
         close(answer[0]);
-        detachFromDisplayInChild();
+        answerFd = answer[1];
+        detachFromDisplayInChild(answerBeforeEnding);
+        SDL_ClearError();
         const char shown = SDL_ShowMessageBox(&data, &pressed) == 0 ? 1 : 0;
         if (write(answer[1], &shown, 1) != 1) _exit(1);
         _exit(0);
