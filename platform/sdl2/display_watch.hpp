@@ -8,6 +8,10 @@ struct SDL_Window;
 // ends the process. Main thread, once the window exists and again once it is shown.
 void watchDisplay(SDL_Window* window);
 
+// True once the window was destroyed under the program by someone else; the event queue then
+// reports a close, so the program ends in order. Main thread.
+bool windowLost();
+
 // In a child process that shows a dialog: lets go of the parent's display connection (a
 // request sent on it would confuse the parent's). A request on it later, or a lost display,
 // calls `lastWords` and ends the child quietly.

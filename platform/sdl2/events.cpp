@@ -4,7 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/end_signals.hpp"
-#include "platform/window.hpp"
+#include "platform/sdl2/display_watch.hpp"
 
 namespace {
 WindowProcedure windowProcedure = nullptr;
