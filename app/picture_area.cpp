@@ -23,20 +23,24 @@ PictureArea pictureAreaFor(int windowWidth, int windowHeight) {
     return area;
 }
 
+namespace {
+bool fillsWindow(const PictureArea& area, int windowWidth, int windowHeight) {
+    return area.x == 0 && area.y == 0 && area.width == windowWidth && area.height == windowHeight;
+}
+} // namespace
+
 void applyPictureArea(const PictureArea& area, int windowWidth, int windowHeight) {
-    (void)windowWidth;
     const int bottom = std::max(windowHeight, 1) - area.y - area.height;
     glViewport(area.x, bottom, area.width, area.height);
     glScissor(area.x, bottom, area.width, area.height);
-    const bool fills = area.x == 0 && area.y == 0 && area.width == windowWidth &&
-                       area.height == windowHeight;
-    if (fills) glDisable(GL_SCISSOR_TEST);
-    else glEnable(GL_SCISSOR_TEST);
+    if (fillsWindow(area, windowWidth, windowHeight))
+        glDisable(GL_SCISSOR_TEST);
+    else
+        glEnable(GL_SCISSOR_TEST);
 }
 
 void clearPictureMargins(const PictureArea& area, int windowWidth, int windowHeight) {
-    if (area.x == 0 && area.y == 0 && area.width == windowWidth && area.height == windowHeight)
-        return;
+    if (fillsWindow(area, windowWidth, windowHeight)) return;
     GLfloat previous[4] = {};
     glGetFloatv(GL_COLOR_CLEAR_VALUE, previous);
     glDisable(GL_SCISSOR_TEST);

@@ -80,6 +80,10 @@ void settleDisplayErrors() {
     if (handlersInstalled && watchedDisplay) XSync(watchedDisplay, False);
 }
 
-void setDisplayLostHandler(void (*handler)()) { displayLostHandler = handler; }
+void setDisplayLostHandler(void (*handler)()) {
+    displayLostHandler = handler;
+}
 
-bool windowLost() { return lost; }
+bool windowLost() {
+    return lost;
+}

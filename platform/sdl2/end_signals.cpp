@@ -10,7 +10,9 @@ namespace {
 std::atomic<bool> requested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-void onEndSignal(int) { requested.store(true); }
+void onEndSignal(int) {
+    requested.store(true);
+}
 
 } // namespace
 
@@ -19,7 +21,10 @@ void catchEndSignals() {
     action.sa_handler = onEndSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
-bool endRequested() { return requested.load(); }
+bool endRequested() {
+    return requested.load();
+}
