@@ -8,8 +8,8 @@ import shutil
 import signal
 import statistics
 import subprocess
-import tempfile
 import sys
+import tempfile
 import threading
 import time
 import traceback
@@ -863,6 +863,9 @@ def main():
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
 
+    # Screens of other sizes, the ways out and the volume live beside this file.
+    import screens
+    SCENARIOS.extend(screens.SCENARIOS)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:
