@@ -6,32 +6,47 @@
 
 #include "app/frame_schedule.hpp"
 #include "app/shell.hpp"
+#include "brix.h"
 #include "platform/cp1251.hpp"
+#include "platform/end_signals.hpp"
 #include "platform/events.hpp"
 #include "platform/message_box.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
+#include "training/sound_cues.hpp"
 
 namespace {
 
 const char* kUsage =
-    "Usage: halvent [--windowed] [--fps N] [--help] [--version]\n"
+    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--sensor SOURCE] [--help]\n"
+    "              [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
-    "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
+    "per heartbeat of the sensor device (by default a simulated device with a pulse of 60).\n"
     "\n"
-    "  --windowed   a plain 800 x 600 window instead of full screen\n"
-    "  --fps N      draw N frames a second (default: the display's refresh rate);\n"
-    "               0 draws as fast as possible, for benchmarks\n"
-    "  --help       show this text\n"
-    "  --version    show the version\n"
+    "  --windowed     an 800 x 600 window, which may be resized, instead of full screen\n"
+    "  --mode-switch  full screen in an 800 x 600 display mode where the display has one\n"
+    "                 (by default full screen keeps the desktop's mode)\n"
+    "  --fps N        draw N frames a second (default: the display's refresh rate);\n"
+    "                 0 draws as fast as possible, for benchmarks\n"
+    "  --sensor SOURCE  where the heartbeats come from (default: simulated, or the\n"
+    "                 environment variable HALVENT_SENSOR):\n"
+    "                   simulated         a device with a steady pulse of 60/min\n"
+    "                   replay:FILE       a recording of beat-to-beat intervals, played once\n"
+    "                   replay:FILE:loop  the same, played over and over\n"
+    "                 FILE: one interval a line in ms or s, a CSV with an rr/ibi column,\n"
+    "                 or a heart-rate-monitor .hrm file\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n"
     "\n"
     "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits.\n"
+    "SIGTERM, SIGINT and SIGHUP end it like Esc, saving the settings.\n"
     "Images and sounds are read from ./img/ and the settings are kept in ./menu.cfg,\n"
     "both in the working directory.\n";
 
 struct Options {
     WindowOptions window;
+    const char* sensor = nullptr; // --sensor; null when not given
 };
 
 // Parses the command line; returns false (after printing why) when the program should stop.
@@ -50,15 +65,21 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         }
         if (arg == "--windowed") {
             options.window.windowed = true;
-        } else if (arg == "--fps" && i + 1 < argc) {
+        } else if (arg == "--mode-switch") {
+            options.window.modeSwitch = true;
+        } else if (arg == "--fps") {
+            // A missing or empty value is as wrong as any other that is not a number.
+            const char* value = i + 1 < argc ? argv[++i] : "";
             char* end = nullptr;
-            const long fps = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || fps < 0 || fps > 1000) {
+            const long fps = std::strtol(value, &end, 10);
+            if (end == value || *end != '\0' || fps < 0 || fps > 1000) {
                 std::fprintf(stderr, "halvent: --fps takes a number from 0 to 1000\n");
                 exitCode = 2;
                 return false;
             }
             options.window.fps = static_cast<int>(fps);
+        } else if (arg == "--sensor" && i + 1 < argc) {
+            options.sensor = argv[++i];
         } else {
             std::fprintf(stderr, "halvent: unknown option '%s'\n%s", arg.c_str(), kUsage);
             exitCode = 2;
@@ -66,6 +87,18 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         }
     }
     return true;
+}
+
+// Hands the chosen sensor source to the link (the option wins over HALVENT_SENSOR); false
+// after one line on stderr when the name or the recording is bad.
+bool chooseSensor(const Options& options) {
+    const char* spec = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
+    if (spec == nullptr || (options.sensor == nullptr && *spec == '\0'))
+        return true; // the simulated device; an empty variable counts as unset
+    char error[512];
+    if (BrixChooseSource(spec, error, sizeof error)) return true;
+    std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);
+    return false;
 }
 
 // The text of the box for an OpenGL set-up step that failed.
@@ -86,7 +119,10 @@ int main(int argc, char** argv) {
     Options options;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+    if (!chooseSensor(options)) return 2;
 
+    catchEndSignals(); // logout, Ctrl+C and a closed terminal end the program in order
+    setDisplayLostHandler(shutdownWithoutDisplay);
     setWindowProcedure(windowProc);
     const WindowResult created = createMainWindow(options.window);
     if (created == WindowResult::NoVideo || created == WindowResult::WindowFailed) {
@@ -120,7 +156,8 @@ int main(int argc, char** argv) {
         if (!drawFrameIfChanged()) continue;
         swapWindowBuffers();
         if (audioWanted) {
-            openAudio(); // without a device the program runs silently
+            openAudio();   // without a device the program runs silently
+            applyVolume(); // what is heard matches the level the options page shows
             audioWanted = false;
         }
     }

@@ -96,7 +96,7 @@ std::uint64_t frameFingerprint(const Gui& g) {
     const SensorState& s = g.sensor;
     h.add(s.breathOn).add(s.pulseOn).add(s.deviceId).add(s.statusByte).add(s.breathStatus);
     h.add(s.pulseStatus).add(s.breathArmed).add(s.pulseArmed).add(s.breathIndicator);
-    h.add(s.pulseIndicator);
+    h.add(s.pulseIndicator).add(s.pendingBeats);
 
     const TrainingSession& t = g.session;
     for (std::size_t k = 0; k < 4; ++k) h.add(t.phaseBeats[k]).add(t.phaseGlow[k]);
