@@ -1,14 +1,13 @@
 // The settings file ./menu.cfg: hide-toggle states read at start-up, written at shutdown.
 #include "app/settings.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "gui/gui.hpp"
+#include "platform/durable_file.hpp"
 #include "platform/message_box.hpp"
 
 char settingsBuffer[9] = "00000000";
@@ -47,11 +46,10 @@ void saveSettings() {
     bool written = file != nullptr;
     if (file) {
         written = std::fwrite(settingsBuffer, 1, length, file) == length;
-        written = std::fflush(file) == 0 && written;
-        written = fsync(fileno(file)) == 0 && written;
+        written = flushFileToDisk(file) && written;
         written = std::fclose(file) == 0 && written;
     }
-    if (written && std::rename(kTemporaryPath, kSettingsPath) == 0) return;
+    if (written && replaceFileAtomically(kTemporaryPath, kSettingsPath)) return;
     const int error = errno;
     std::remove(kTemporaryPath);
     std::fprintf(stderr, "halvent: cannot save the settings to %s: %s\n", kSettingsPath,

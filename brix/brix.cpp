@@ -1,9 +1,7 @@
 // The simulated sensor device: a worker posts a fixed six-step pattern every 500 ms.
 #include "brix.h"
 #include "post_message.hpp"
-
-#include <pthread.h>
-#include <sched.h>
+#include "thread_priority.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -55,15 +53,6 @@ void worker() {
     }
 }
 
-// The worker runs at the highest priority the system grants; without the right, as it is.
-void raisePriority(std::thread& thread) {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_RR);
-    if (pthread_setschedparam(thread.native_handle(), SCHED_RR, &param) != 0) {
-        // Not permitted for ordinary users: the default policy serves a 500 ms period well.
-    }
-}
-
 } // namespace
 
 extern "C" bool BrixOpen(void* window, uint32_t message) {
@@ -77,7 +66,7 @@ extern "C" bool BrixOpen(void* window, uint32_t message) {
         running.store(false);
         return false;
     }
-    raisePriority(workerThread);
+    brix::raiseWorkerPriority(workerThread);
     return true;
 }
 
