@@ -15,6 +15,9 @@ packages=(
     clang libclang-rt-14-dev
     # packaging
     dpkg-dev fakeroot file
+    # the Windows build: mingw-w64 cross compilers (posix threads), GoogleTest's sources to
+    # build with them, and Wine (32-bit from the i386 architecture) to run it in the tests
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386 unzip
 )
 
 missing=()
@@ -36,5 +39,9 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine comes from the i386 architecture.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 "${sudo_cmd[@]}" apt-get update
 "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
