@@ -3,13 +3,16 @@
 
 #include <deque>
 
+#include "platform/end_signals.hpp"
 #include "platform/win32/win32_shared.hpp"
+#include "platform/window.hpp"
 
 namespace {
 
 WindowProcedure windowProcedure = nullptr;
 bool quitPosted = false;
 int quitCode = 0;
+bool endCloseSent = false; // an end request or a lost window is reported as one close
 // Events the window procedure produced during DispatchMessage, handed out by pollEvent.
 std::deque<Event> queued;
 
@@ -40,7 +43,20 @@ LRESULT CALLBACK mainWindowMessages(HWND window, UINT message, WPARAM wParam, LP
         event.lParam = lParam;
         break;
     case WM_DESTROY:
-        return 0; // the window goes at the end of the run; the program already shut down
+        // At the end of the run the program already shut down; otherwise it was taken away.
+        onWindowDestroyed();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE; // logoff or shutdown may go on; the settings are saved on WM_ENDSESSION
+    case WM_ENDSESSION:
+        // The process ends when this returns: the program shuts down here, in order.
+        if (wParam) {
+            requestEnd();
+            endCloseSent = true;
+            event.kind = Event::Kind::Close;
+            sendEvent(event);
+        }
+        return 0;
     case WM_KEYDOWN:
         event.kind = Event::Kind::KeyDown;
         event.key = virtualKey(wParam);
@@ -82,6 +98,12 @@ void discardQueuedEvents() { queued.clear(); }
 
 bool pollEvent(Event& event) {
     if (quitPosted) return false;
+    if (!endCloseSent && (endRequested() || windowLost())) {
+        endCloseSent = true;
+        event = Event{};
+        event.kind = Event::Kind::Close;
+        return true;
+    }
     for (;;) {
         if (!queued.empty()) {
             event = queued.front();
@@ -119,6 +141,7 @@ int quitExitCode() { return quitCode; }
 void clearQuit() {
     quitPosted = false;
     quitCode = 0;
+    endCloseSent = false;
     // Takes back a quit message still waiting in this thread's queue.
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {

@@ -20,6 +20,12 @@ HWND mainWindow();
 // The window class's procedure: turns the window's messages into queued events.
 LRESULT CALLBACK mainWindowMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// WM_DESTROY arrived: by destroyMainWindow, or from someone else (then the window is lost).
+void onWindowDestroyed();
+
+// Marks an end request (logoff, shutdown, Ctrl+C, a closed console). Any thread.
+void requestEnd();
+
 // Drops events still queued for a window that is gone.
 void discardQueuedEvents();
 

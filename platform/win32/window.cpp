@@ -21,8 +21,12 @@ HDC deviceContext = nullptr;
 HGLRC renderContext = nullptr;
 bool classRegistered = false;
 bool wantFullscreen = false;
+bool wantModeSwitch = false;
 bool hiddenWindow = false;
 bool displayModeChanged = false;
+bool destroyingOurselves = false;
+bool lost = false; // the window was destroyed by someone else
+void (*displayLostHandler)() = nullptr;
 
 // Pacing, as on every system: vsync when the driver gives it, else sleeping to `period`.
 bool vsyncActive = false;
@@ -80,6 +84,28 @@ WindowResult setUpPixelFormat() {
     return WindowResult::Ok;
 }
 
+// The area of the monitor that holds the window (the primary one before there is a window).
+RECT monitorArea() {
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    const HMONITOR handle = window ? MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY)
+                                   : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    if (GetMonitorInfoA(handle, &monitor)) area = monitor.rcMonitor;
+    if (area.right <= area.left || area.bottom <= area.top) area = RECT{0, 0, kWidth, kHeight};
+    return area;
+}
+
+// The design's mode switch: 800 x 600, colour depth and refresh rate as they are.
+bool switchTo800x600() {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = kWidth;
+    mode.dmPelsHeight = kHeight;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+}
+
 void choosePacing(int fps) {
     unpaced = fps == 0;
     if (unpaced) {
@@ -100,7 +126,17 @@ void choosePacing(int fps) {
 
 namespace win32 {
 HWND mainWindow() { return window; }
+
+void onWindowDestroyed() {
+    if (!destroyingOurselves) lost = true;
+}
 } // namespace win32
+
+// Windows has no display connection that could drop the program; the handler is kept only
+// so that both systems take the same calls.
+void setDisplayLostHandler(void (*handler)()) { displayLostHandler = handler; }
+
+bool windowLost() { return lost; }
 
 bool displayAvailable() { return GetSystemMetrics(SM_CXSCREEN) > 0; }
 
@@ -108,19 +144,23 @@ WindowResult createMainWindow(const WindowOptions& options) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!registerWindowClass(instance)) return WindowResult::WindowFailed;
 
-    // A pop-up window for full screen; a framed, resizable one on request. Either way the
-    // client area starts at 800 x 600.
+    wantFullscreen = !options.windowed && !options.hidden;
+    wantModeSwitch = wantFullscreen && options.modeSwitch;
+    hiddenWindow = options.hidden;
+    lost = false;
+    // A pop-up window for full screen, covering the monitor in its own mode from the start
+    // (800 x 600 where the mode switch will make it so); a framed, resizable 800 x 600 one
+    // when windowed.
     DWORD style = WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     style |= options.windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP;
     RECT frame{0, 0, kWidth, kHeight};
+    if (wantFullscreen && !wantModeSwitch) frame = monitorArea();
     AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int x = options.windowed ? CW_USEDEFAULT : 0;
-    const int y = options.windowed ? CW_USEDEFAULT : 0;
+    const int x = options.windowed ? CW_USEDEFAULT : frame.left;
+    const int y = options.windowed ? CW_USEDEFAULT : frame.top;
     window = CreateWindowExA(0, kClassName, kClassName, style, x, y, frame.right - frame.left,
                              frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (!window) return WindowResult::WindowFailed;
-    wantFullscreen = !options.windowed && !options.hidden;
-    hiddenWindow = options.hidden;
 
     // The class has its own device context, so this one is kept for the whole run.
     deviceContext = GetDC(window);
@@ -148,15 +188,13 @@ void windowClientSize(int& width, int& height) {
 void enterFullscreenMode() {
     if (!window) return;
     if (wantFullscreen) {
-        // Full screen in the desktop's own mode: the pop-up window covers its monitor and
-        // the picture is scaled into it. The display mode itself is left as it is.
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-            const RECT& area = monitor.rcMonitor;
-            SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left,
-                         area.bottom - area.top, SWP_NOACTIVATE);
-        }
+        // The display mode changes only when asked; where 800 x 600 is refused, or not asked
+        // for, the pop-up window covers its monitor in the desktop's mode and the picture is
+        // scaled into it.
+        if (wantModeSwitch && !displayModeChanged) displayModeChanged = switchTo800x600();
+        const RECT area = monitorArea();
+        SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOACTIVATE);
     }
     if (hiddenWindow) return;
     ShowWindow(window, SW_SHOW);
@@ -200,7 +238,9 @@ void destroyMainWindow() {
         deviceContext = nullptr;
     }
     if (window) {
+        destroyingOurselves = true;
         DestroyWindow(window);
+        destroyingOurselves = false;
         window = nullptr;
     }
     win32::discardQueuedEvents();

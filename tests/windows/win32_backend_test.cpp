@@ -105,6 +105,14 @@ TEST(Win32Window, SensorMessagesAndInputReachTheProgram) {
     EXPECT_TRUE(glIsList(1000 + 0xC0)) << "the Cyrillic capital A of CP1251";
     EXPECT_FALSE(glIsList(1255));
 
+    // A window taken away by someone else ends the program in order: one close, once.
+    EXPECT_FALSE(windowLost());
+    DestroyWindow(window);
+    const auto afterLoss = pumpFor(std::chrono::milliseconds(30));
+    ASSERT_EQ(afterLoss.size(), 1u);
+    EXPECT_EQ(afterLoss[0].kind, Event::Kind::Close);
+    EXPECT_TRUE(windowLost());
+
     destroyMainWindow();
     EXPECT_FALSE(hasCurrentGlContext());
     EXPECT_EQ(mainWindowHandle(), nullptr);
