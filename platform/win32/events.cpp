@@ -4,6 +4,7 @@
 #include <deque>
 
 #include "platform/end_signals.hpp"
+#include "platform/ticks.hpp"
 #include "platform/win32/win32_shared.hpp"
 #include "platform/window.hpp"
 
@@ -83,7 +84,13 @@ LRESULT CALLBACK mainWindowMessages(HWND window, UINT message, WPARAM wParam, LP
             event.kind = Event::Kind::Sensor;
             event.message = message;
             event.wParam = wParam;
-            event.lParam = lParam;
+            // The low word says how many milliseconds before its post the message stands for
+            // (see brix's posting); the program gets the message as designed, without it.
+            event.lParam = lParam & ~LPARAM{0xFFFF};
+            const auto earlier = static_cast<std::uint32_t>(lParam & 0xFFFF);
+            event.tick = tickOverridden()
+                             ? tickMs()
+                             : static_cast<std::uint32_t>(GetMessageTime()) - earlier;
             break;
         }
         return DefWindowProcA(window, message, wParam, lParam);

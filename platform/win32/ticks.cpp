@@ -21,3 +21,5 @@ void setTickOverride(std::uint32_t ms) {
 }
 
 void clearTickOverride() { overrideActive.store(false, std::memory_order_release); }
+
+bool tickOverridden() { return overrideActive.load(std::memory_order_acquire); }

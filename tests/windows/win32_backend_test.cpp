@@ -19,10 +19,12 @@
 
 #include "app/settings.hpp"
 #include "brix.h"
+#include "post_message.hpp"
 #include "platform/bitmap_font.hpp"
 #include "platform/events.hpp"
 #include "platform/mapped_file.hpp"
 #include "platform/sound.hpp"
+#include "platform/ticks.hpp"
 #include "platform/window.hpp"
 #include "support/test_support.hpp"
 #include "training/sound_cues.hpp"
@@ -80,6 +82,16 @@ TEST(Win32Window, SensorMessagesAndInputReachTheProgram) {
     pumpFor(std::chrono::milliseconds(20)); // a message posted just before the close
     EXPECT_TRUE(sensorEvents(pumpFor(std::chrono::milliseconds(700))).empty())
         << "no message after BrixClose";
+
+    // A message that stands for an earlier moment is stamped with that moment, on the tick's
+    // clock, and reaches the program without the lateness it carried.
+    const auto due = std::chrono::steady_clock::now() - std::chrono::milliseconds(300);
+    const std::uint32_t postedAt = tickMs();
+    ASSERT_TRUE(brix::postSensorMessageDue(window, 2024, 0x10002, 0x590000, due));
+    const auto stamped = sensorEvents(pumpFor(std::chrono::milliseconds(30)));
+    ASSERT_EQ(stamped.size(), 1u);
+    EXPECT_EQ(stamped[0].lParam, 0x590000);
+    EXPECT_NEAR(static_cast<double>(postedAt - stamped[0].tick), 300.0, 40.0);
 
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0x10001);
     PostMessageA(window, WM_KEYDOWN, 'A', 0);
