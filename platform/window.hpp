@@ -56,7 +56,3 @@ void restoreDisplayMode();
 // handler saves what must not be lost, and the process ends with status 1 when it returns,
 // since nothing can be drawn or shown any more. Runs once, on the main thread.
 void setDisplayLostHandler(void (*handler)());
-
-// True once the window was destroyed under the program by someone else; the event queue then
-// reports a close, so the program ends in order. Main thread.
-bool windowLost();

@@ -105,7 +105,7 @@ void discardQueuedEvents() { queued.clear(); }
 
 bool pollEvent(Event& event) {
     if (quitPosted) return false;
-    if (!endCloseSent && (endRequested() || windowLost())) {
+    if (!endCloseSent && (endRequested() || win32::windowLost())) {
         endCloseSent = true;
         event = Event{};
         event.kind = Event::Kind::Close;

@@ -23,6 +23,10 @@ LRESULT CALLBACK mainWindowMessages(HWND window, UINT message, WPARAM wParam, LP
 // WM_DESTROY arrived: by destroyMainWindow, or from someone else (then the window is lost).
 void onWindowDestroyed();
 
+// True once the window was destroyed under the program by someone else; the event queue then
+// reports a close, so the program ends in order.
+bool windowLost();
+
 // Marks an end request (logoff, shutdown, Ctrl+C, a closed console). Any thread.
 void requestEnd();
 

@@ -130,13 +130,13 @@ HWND mainWindow() { return window; }
 void onWindowDestroyed() {
     if (!destroyingOurselves) lost = true;
 }
+
+bool windowLost() { return lost; }
 } // namespace win32
 
 // Windows has no display connection that could drop the program; the handler is kept only
 // so that both systems take the same calls.
 void setDisplayLostHandler(void (*handler)()) { displayLostHandler = handler; }
-
-bool windowLost() { return lost; }
 
 bool displayAvailable() { return GetSystemMetrics(SM_CXSCREEN) > 0; }
 

@@ -118,12 +118,12 @@ TEST(Win32Window, SensorMessagesAndInputReachTheProgram) {
     EXPECT_FALSE(glIsList(1255));
 
     // A window taken away by someone else ends the program in order: one close, once.
-    EXPECT_FALSE(windowLost());
+    EXPECT_FALSE(win32::windowLost());
     DestroyWindow(window);
     const auto afterLoss = pumpFor(std::chrono::milliseconds(30));
     ASSERT_EQ(afterLoss.size(), 1u);
     EXPECT_EQ(afterLoss[0].kind, Event::Kind::Close);
-    EXPECT_TRUE(windowLost());
+    EXPECT_TRUE(win32::windowLost());
 
     destroyMainWindow();
     EXPECT_FALSE(hasCurrentGlContext());
