@@ -216,8 +216,8 @@ TEST(Win32Sound, CuesBecomeCommandStringsWithOneVoicePerFile) {
     win32::setMciOutput(nullptr);
 }
 
-// Windows' rename refuses an existing target: saving twice must still replace the file, and
-// a mapped file reads what was written.
+// Windows' rename refuses an existing target: saving twice must still replace the file; a
+// read-only file stays; a mapped file reads what was written.
 TEST(Win32Files, SettingsAreReplacedAndMappedBack) {
     ScratchDirectory folder;
     std::memcpy(settingsBuffer, "10100000", 9);
@@ -225,7 +225,15 @@ TEST(Win32Files, SettingsAreReplacedAndMappedBack) {
     std::memcpy(settingsBuffer, "00101000", 9);
     saveSettings();
     EXPECT_EQ(readFile("menu.cfg"), "00101000");
-    EXPECT_FALSE(std::filesystem::exists("menu.cfg.tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1)
+        << "no temporary file is left behind";
+
+    // A file the user made read-only is left as it is.
+    SetFileAttributesA("menu.cfg", FILE_ATTRIBUTE_READONLY);
+    std::memcpy(settingsBuffer, "11111000", 9);
+    saveSettings();
+    SetFileAttributesA("menu.cfg", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(readFile("menu.cfg"), "00101000");
 
     const auto mapped = MappedFile::open("menu.cfg");
     ASSERT_TRUE(mapped.has_value());
