@@ -4,8 +4,10 @@
 # Static libstdc++, libgcc and winpthread: nothing to ship beyond Windows' own DLLs and brix.dll.
 set(HALVENT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-add_library(brix SHARED brix/brix.cpp brix/thread_priority_win32.cpp brix/post_message_win32.cpp
-            brix/brix.def)
+# Every source of the link but those of other systems (*_sdl.cpp, *_posix.cpp).
+file(GLOB HALVENT_BRIX_SOURCES CONFIGURE_DEPENDS brix/*.cpp)
+list(FILTER HALVENT_BRIX_SOURCES EXCLUDE REGEX "_(sdl|posix)\\.cpp$")
+add_library(brix SHARED ${HALVENT_BRIX_SOURCES} brix/brix.def)
 target_include_directories(brix PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/brix)
 target_compile_options(brix PRIVATE ${HALVENT_WARNINGS})
 target_link_options(brix PRIVATE ${HALVENT_STATIC_RUNTIME})
