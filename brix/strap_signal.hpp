@@ -1,0 +1,46 @@
+// What a connected strap's measurements mean for the pacer: its beats and the pulse status.
+#pragma once
+
+#include "hr_measurement.hpp"
+#include "sensor_source.hpp"
+
+#include <vector>
+
+namespace brix {
+
+// Not thread-safe: one source thread owns it.
+class StrapSignal {
+public:
+    // The pulse status codes of the link.
+    static constexpr int kSwitchingOn = 0;
+    static constexpr int kSearching = 1;
+    static constexpr int kReady = 2;
+
+    // Beats older than this make a connected strap "searching" again.
+    static constexpr auto kSilence = std::chrono::seconds(3);
+
+    void linkUp(Clock::time_point now);
+    void linkDown(); // a drop: searching until the link is up and beats flow again
+
+    // The beats (interval in ms each, in order) one measurement brings.
+    std::vector<double> onMeasurement(const HrMeasurement& measurement, Clock::time_point now);
+
+    int pulseStatus(Clock::time_point now) const;
+
+    // When pulseStatus may change by time alone (the silence running out); max() when never.
+    Clock::time_point nextTimedChange() const;
+
+private:
+    bool everLinked_ = false;
+    bool linked_ = false;
+    bool contact_ = true;
+    bool beatsSeen_ = false;
+    Clock::time_point lastBeat_{};
+    // A strap that has never sent an RR interval: beats are paced by its rate.
+    bool sendsIntervals_ = false;
+    bool rateClockRunning_ = false;
+    Clock::time_point lastRateAt_{};
+    double owedMs_ = 0.0;
+};
+
+} // namespace brix
