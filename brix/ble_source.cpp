@@ -204,8 +204,18 @@ void BleSource::run() {
     }
     std::chrono::milliseconds backoff = kFirstBackoff;
     for (;;) {
-        const Outcome outcome = attempt(bus);
+        Outcome outcome = attempt(bus);
         if (outcome == Outcome::Stopped) break;
+        if (outcome == Outcome::Dropped) {
+            // BlueZ removes an adapter's devices before the adapter itself: a strap that
+            // vanished may be the first sign of the adapter going.
+            BusObjects objects;
+            BusReply reply;
+            if (!bus.managedObjects(objects, reply)) break;
+            handleSignals(bus);
+            if (adapterGone_ || (reply.ok && interfaceOf(objects, adapter_, kAdapter) == nullptr))
+                outcome = Outcome::AdapterGone;
+        }
         if (outcome == Outcome::AdapterGone) {
             sink_->deviceLost();
             idleUntilStopped(&bus);

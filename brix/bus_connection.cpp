@@ -213,9 +213,12 @@ bool BusConnection::open(std::string& error) {
 }
 
 bool BusConnection::pump(Clock::time_point deadline) {
-    while (sd_bus_process(bus_, nullptr) > 0) {
-    }
+    // What is already read is handled first; a poll now could wait for an answer that
+    // this very processing has just delivered.
+    bool handled = false;
+    while (sd_bus_process(bus_, nullptr) > 0) handled = true;
     if (stopping_.load()) return false;
+    if (handled) return true;
     // sd-bus's own next timeout (a call's deadline) counts too: it is CLOCK_MONOTONIC, as
     // steady_clock is on Linux.
     std::uint64_t busTimeout = UINT64_MAX;

@@ -18,7 +18,7 @@ void StrapSignal::linkUp(Clock::time_point now) {
     beatsSeen_ = false;
     rateClockRunning_ = false;
     owedMs_ = 0.0;
-    lastBeat_ = now;
+    lastHeard_ = now;
 }
 
 void StrapSignal::linkDown() {
@@ -37,6 +37,7 @@ std::vector<double> StrapSignal::onMeasurement(const HrMeasurement& measurement,
         rateClockRunning_ = false;
         return beats;
     }
+    lastHeard_ = now;
     if (measurement.intervalsPresent) sendsIntervals_ = true;
     if (sendsIntervals_) {
         // A measurement without intervals from such a strap means no beat ended since the
@@ -63,22 +64,19 @@ std::vector<double> StrapSignal::onMeasurement(const HrMeasurement& measurement,
     } else {
         rateClockRunning_ = false;
     }
-    if (!beats.empty()) {
-        beatsSeen_ = true;
-        lastBeat_ = now;
-    }
+    if (!beats.empty()) beatsSeen_ = true;
     return beats;
 }
 
 int StrapSignal::pulseStatus(Clock::time_point now) const {
     if (!linked_) return everLinked_ ? kSearching : kSwitchingOn;
-    if (!contact_ || !beatsSeen_ || now - lastBeat_ >= kSilence) return kSearching;
+    if (!contact_ || !beatsSeen_ || now - lastHeard_ >= kSilence) return kSearching;
     return kReady;
 }
 
 Clock::time_point StrapSignal::nextTimedChange() const {
     if (!linked_ || !contact_ || !beatsSeen_) return Clock::time_point::max();
-    return lastBeat_ + kSilence;
+    return lastHeard_ + kSilence;
 }
 
 } // namespace brix

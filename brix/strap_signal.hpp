@@ -16,7 +16,7 @@ public:
     static constexpr int kSearching = 1;
     static constexpr int kReady = 2;
 
-    // Beats older than this make a connected strap "searching" again.
+    // A connected strap that sends nothing for this long is "searching" again.
     static constexpr auto kSilence = std::chrono::seconds(3);
 
     void linkUp(Clock::time_point now);
@@ -35,7 +35,7 @@ private:
     bool linked_ = false;
     bool contact_ = true;
     bool beatsSeen_ = false;
-    Clock::time_point lastBeat_{};
+    Clock::time_point lastHeard_{}; // the last readable measurement with skin contact
     // A strap that has never sent an RR interval: beats are paced by its rate.
     bool sendsIntervals_ = false;
     bool rateClockRunning_ = false;
