@@ -13,6 +13,9 @@ packages=(
     # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
     libgtest-dev libgmock-dev libpng-dev xvfb xauth xfonts-base xdotool x11-apps imagemagick sox python3
     clang libclang-rt-14-dev
+    # Bluetooth LE heart-rate straps: BlueZ over the system bus through sd-bus; the tests run a
+    # private bus (dbus-daemon) with a fake BlueZ written with python3-dbus and GLib (python3-gi)
+    libsystemd-dev dbus-daemon python3-dbus python3-gi
     # packaging
     dpkg-dev fakeroot file
 )
