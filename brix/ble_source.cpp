@@ -39,6 +39,8 @@ constexpr auto kCachedAfter = 10s;
 constexpr auto kFirstBackoff = 1s;
 constexpr auto kLongestBackoff = 30s;
 constexpr auto kSystemRetry = 5s;
+// A strap silent this long is checked on: is it still connected, is BlueZ still there?
+constexpr auto kQuietCheck = 5s;
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -172,6 +174,7 @@ private:
     bool adapterGone_ = false, linkLost_ = false, resolved_ = false, deviceAppeared_ = false;
     bool discovering_ = false, connectedByUs_ = false, notifying_ = false, streaming_ = false;
     bool beatsFlowed_ = false;
+    Clock::time_point lastValue_{}; // the last notification of the measurement
     int lastPulse_ = -1;
     Trouble told_ = Trouble::None;
     bool toldBadMeasurement_ = false;
@@ -433,6 +436,8 @@ BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
 
 BleSource::Outcome BleSource::stream(BusConnection& bus) {
     streaming_ = true;
+    lastValue_ = Clock::now();
+    auto nextCheck = lastValue_;
     Outcome outcome = Outcome::Stopped;
     for (;;) {
         report(signal_.pulseStatus(Clock::now()));
@@ -445,6 +450,24 @@ BleSource::Outcome BleSource::stream(BusConnection& bus) {
             break;
         }
         if (linkLost_) {
+            outcome = Outcome::Dropped;
+            break;
+        }
+        // A silent strap may be a BlueZ that went away without a word (restarted, crashed):
+        // while nothing arrives, ask now and then whether the strap is still connected.
+        const auto now = Clock::now();
+        if (now - lastValue_ < kQuietCheck || now < nextCheck) continue;
+        nextCheck = now + kQuietCheck;
+        BusObjects objects;
+        BusReply reply;
+        if (!bus.managedObjects(objects, reply)) break;
+        handleSignals(bus);
+        const BusProperties* device = interfaceOf(objects, device_, kDevice);
+        if (adapterGone_) {
+            outcome = Outcome::AdapterGone;
+            break;
+        }
+        if (!reply.ok || device == nullptr || !flag(*device, "Connected")) {
             outcome = Outcome::Dropped;
             break;
         }
@@ -488,6 +511,7 @@ void BleSource::handleSignals(BusConnection& bus) {
 
 void BleSource::onValue(const std::vector<std::uint8_t>& value) {
     const auto now = Clock::now();
+    lastValue_ = now;
     const HrMeasurement measurement = parseHrMeasurement(value.data(), value.size());
     if (!measurement.valid && !toldBadMeasurement_) {
         toldBadMeasurement_ = true;

@@ -166,6 +166,27 @@ TEST(BleSource, SaysInOneLineWhyBluetoothIsUnavailable) {
     }
 }
 
+// BlueZ going away while a strap streams is a drop-out with a reason, not a lost device.
+TEST(BleSource, TreatsBluezGoingAwayAsADropOut) {
+    FakeBluez bluez("play", kRecording);
+    ASSERT_TRUE(bluez.ok());
+    RecordingSink sink;
+    auto source = brix::makeBleSource("");
+    std::string error;
+    ASSERT_TRUE(source->start(sink, error)) << error;
+    ASSERT_TRUE(sink.waitUntil([](RecordingSink& s) { return !s.beats.empty(); }, 10s));
+    testing::internal::CaptureStderr();
+    bluez.endFake();
+    const bool searching = sink.waitUntil([](RecordingSink& s) { return s.pulses.back() == 1; }, 5s);
+    std::this_thread::sleep_for(6s); // the source checks on a strap silent for 5 s
+    EXPECT_LT(timedStop(*source, sink), 100ms);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(searching);
+    EXPECT_NE(told.find("BlueZ is not running"), std::string::npos) << told;
+    EXPECT_EQ(sink.pulses.back(), 1);
+    EXPECT_FALSE(sink.lost);
+}
+
 TEST(BleSource, RefusesAMalformedAddress) {
     RecordingSink sink;
     std::string error;

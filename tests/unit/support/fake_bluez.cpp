@@ -130,3 +130,8 @@ const std::string& FakeBluez::events() {
         events_ += line + "\n";
     return events_;
 }
+
+void FakeBluez::endFake() {
+    if (fake_ > 0) kill(fake_, SIGKILL);
+    end(fake_);
+}

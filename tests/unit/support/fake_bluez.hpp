@@ -22,6 +22,8 @@ public:
     // Waits for the fake to print `event` (ready, discovering, connecting, notifying,
     // stop-notify, disconnected-by-client, dropped, adapter-gone, done); false after `timeout`.
     bool waitFor(const std::string& event, std::chrono::milliseconds timeout);
+    // Ends the fake BlueZ without a word, as a crashed or restarted service does.
+    void endFake();
     // Every event printed so far, one per line.
     const std::string& events();
 
