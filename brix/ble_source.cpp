@@ -71,7 +71,7 @@ const BusProperties* interfaceOf(const BusObjects& objects, const std::string& p
 }
 
 // Why the system cannot serve the strap at all; each is told once.
-enum class Trouble { None, NoBus, NoBluez, Refused, NoAdapter, PoweredOff, NoMeasurement };
+enum class Trouble { None, NoBluez, Refused, NoAdapter, PoweredOff, NoMeasurement, Unexpected };
 
 const char* advice(Trouble trouble) {
     switch (trouble) {
@@ -234,6 +234,9 @@ void BleSource::run() {
             bus.send(device_, kDevice, "Disconnect");
             notifying_ = connectedByUs_ = false;
         }
+        // A strap that could not be reached may have gone; any strap will do, so search
+        // again. After a drop the same strap is tried again first.
+        if (outcome == Outcome::Failed && address_.empty()) device_.clear();
         if (beatsFlowed_) backoff = kFirstBackoff;
         beatsFlowed_ = false;
         std::chrono::milliseconds pause = kSystemRetry;
@@ -275,11 +278,14 @@ BleSource::Outcome BleSource::attempt(BusConnection& bus) {
     if (!bus.managedObjects(objects, reply)) return Outcome::Stopped;
     if (!reply.ok) {
         const Trouble trouble = troubleOf(reply);
-        if (trouble == Trouble::None) {
-            std::fprintf(stderr, "halvent: Bluetooth: BlueZ answered %s: %s\n",
+        if (trouble == Trouble::None && told_ != Trouble::Unexpected) {
+            told_ = Trouble::Unexpected;
+            std::fprintf(stderr,
+                         "halvent: Bluetooth: BlueZ does not list its devices (%s: %s); the "
+                         "pulse stays not ready.\n",
                          reply.errorName.c_str(), reply.errorMessage.c_str());
         }
-        tell(trouble == Trouble::None ? Trouble::NoBluez : trouble);
+        if (trouble != Trouble::None) tell(trouble);
         return Outcome::SystemTrouble;
     }
     // The first adapter (hci0 before hci1), or the one in use before a drop.
