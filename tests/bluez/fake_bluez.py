@@ -9,6 +9,7 @@ notifying, stop-notify, disconnected-by-client, done) on stdout."""
 
 import struct
 import sys
+import time
 
 import dbus
 import dbus.mainloop.glib
@@ -189,6 +190,7 @@ class Strap:
         self.service = None
         self.char = None
         self.story = None
+        self.planned = time.monotonic()  # when the story's current wait should end
         if scenario != "no-adapter":
             self.root.add(self.adapter)
 
@@ -243,11 +245,15 @@ class Strap:
         if callable(wait):
             GLib.timeout_add(50, self.poll, wait)
         else:
-            GLib.timeout_add(int(wait * 1000), self.step)
+            # Waits count from when the last one should have ended, so a late timer on a
+            # busy machine does not push every later beat back.
+            self.planned += wait
+            GLib.timeout_add(max(0, round((self.planned - time.monotonic()) * 1000)), self.step)
         return False
 
     def poll(self, test):
         if test():
+            self.planned = time.monotonic()
             self.step()
             return False
         return True
