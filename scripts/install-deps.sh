@@ -9,9 +9,13 @@ packages=(
     # program: window and input, sound, bitmap font, OpenGL (Mesa, with EGL for headless tests)
     libsdl2-dev libsdl2-mixer-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
     libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
+    # program: Xlib's error handlers, so a lost display or window ends the program in order
+    libx11-dev
     # tests: GoogleTest, image references, a virtual display driven like a person would,
     # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
     libgtest-dev libgmock-dev libpng-dev xvfb xauth xfonts-base xdotool x11-apps imagemagick sox python3
+    # tests on other screens: a window manager, and where it puts the window
+    openbox x11-utils
     clang libclang-rt-14-dev
     # Bluetooth LE heart-rate straps: BlueZ over the system bus through sd-bus; the tests run a
     # private bus (dbus-daemon) with a fake BlueZ written with python3-dbus and GLib (python3-gi)
