@@ -71,7 +71,7 @@ const BusProperties* interfaceOf(const BusObjects& objects, const std::string& p
 }
 
 // Why the system cannot serve the strap at all; each is told once.
-enum class Trouble { None, NoBluez, Refused, NoAdapter, PoweredOff, NoMeasurement, Unexpected };
+enum class Trouble { None, NoBluez, Refused, NoAdapter, PoweredOff, NoMeasurement, BusGone, Unexpected };
 
 const char* advice(Trouble trouble) {
     switch (trouble) {
@@ -86,6 +86,8 @@ const char* advice(Trouble trouble) {
                "bluetooth'";
     case Trouble::PoweredOff:
         return "the Bluetooth adapter is switched off; switch it on with 'bluetoothctl power on'";
+    case Trouble::BusGone:
+        return "the system bus went away; start halvent again once D-Bus runs";
     case Trouble::NoMeasurement:
         return "the strap offers no heart-rate measurement; is it a heart-rate strap?";
     default:
@@ -101,6 +103,7 @@ Trouble troubleOf(const BusReply& reply) {
     if (name == "org.freedesktop.DBus.Error.AccessDenied" || name == "org.bluez.Error.NotAuthorized")
         return Trouble::Refused;
     if (name == "org.bluez.Error.NotReady") return Trouble::PoweredOff;
+    if (name == "org.freedesktop.DBus.Error.Disconnected") return Trouble::BusGone;
     return Trouble::None;
 }
 
@@ -446,9 +449,11 @@ BleSource::Outcome BleSource::stream(BusConnection& bus) {
     auto nextCheck = lastValue_;
     Outcome outcome = Outcome::Stopped;
     for (;;) {
-        report(signal_.pulseStatus(Clock::now()));
-        // Wake when the silence would run out, and now and then regardless.
-        const auto deadline = std::min(signal_.nextTimedChange(), Clock::now() + 5s);
+        const auto now = Clock::now();
+        report(signal_.pulseStatus(now));
+        // Wake when the silence runs out, and for the check on a silent strap.
+        const auto deadline =
+            std::min(signal_.nextTimedChange(now), std::max(nextCheck, lastValue_ + kQuietCheck));
         if (!bus.wait(deadline)) break;
         handleSignals(bus);
         if (adapterGone_) {
@@ -461,9 +466,9 @@ BleSource::Outcome BleSource::stream(BusConnection& bus) {
         }
         // A silent strap may be a BlueZ that went away without a word (restarted, crashed):
         // while nothing arrives, ask now and then whether the strap is still connected.
-        const auto now = Clock::now();
-        if (now - lastValue_ < kQuietCheck || now < nextCheck) continue;
-        nextCheck = now + kQuietCheck;
+        const auto later = Clock::now();
+        if (later - lastValue_ < kQuietCheck || later < nextCheck) continue;
+        nextCheck = later + kQuietCheck;
         BusObjects objects;
         BusReply reply;
         if (!bus.managedObjects(objects, reply)) break;

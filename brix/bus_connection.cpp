@@ -185,7 +185,8 @@ BusConnection::~BusConnection() {
     const auto until = Clock::now() + std::chrono::milliseconds(50);
     while (sd_bus_process(bus_, nullptr) > 0) {
     }
-    while ((sd_bus_get_events(bus_) & POLLOUT) != 0 && Clock::now() < until) {
+    while (!broken_ && sd_bus_get_events(bus_) > 0 && (sd_bus_get_events(bus_) & POLLOUT) != 0 &&
+           Clock::now() < until) {
         pollfd fd{sd_bus_get_fd(bus_), POLLOUT, 0};
         if (poll(&fd, 1, msUntil(until)) <= 0) break;
         while (sd_bus_process(bus_, nullptr) > 0) {
@@ -216,9 +217,16 @@ bool BusConnection::pump(Clock::time_point deadline) {
     // What is already read is handled first; a poll now could wait for an answer that
     // this very processing has just delivered.
     bool handled = false;
-    while (sd_bus_process(bus_, nullptr) > 0) handled = true;
+    int processed = 0;
+    while (!broken_ && (processed = sd_bus_process(bus_, nullptr)) > 0) handled = true;
+    if (processed < 0) broken_ = true; // the bus itself went away: only a stop ends a wait now
     if (stopping_.load()) return false;
     if (handled) return true;
+    if (broken_) {
+        pollfd wake{wakeFd_, POLLIN, 0};
+        poll(&wake, 1, msUntil(deadline));
+        return !stopping_.load();
+    }
     // sd-bus's own next timeout (a call's deadline) counts too: it is CLOCK_MONOTONIC, as
     // steady_clock is on Linux.
     std::uint64_t busTimeout = UINT64_MAX;
@@ -230,11 +238,18 @@ bool BusConnection::pump(Clock::time_point deadline) {
         const auto left = std::chrono::microseconds(busTimeout > nowUs ? busTimeout - nowUs : 0);
         deadline = std::min(deadline, Clock::now() + left);
     }
-    pollfd fds[2] = {{sd_bus_get_fd(bus_), static_cast<short>(sd_bus_get_events(bus_)), 0},
-                     {wakeFd_, POLLIN, 0}};
-    if (poll(fds, 2, msUntil(deadline)) < 0 && errno != EINTR) return !stopping_.load();
-    while (sd_bus_process(bus_, nullptr) > 0) {
+    const int fd = sd_bus_get_fd(bus_);
+    const int events = sd_bus_get_events(bus_);
+    pollfd fds[2] = {{fd, static_cast<short>(events), 0}, {wakeFd_, POLLIN, 0}};
+    if (fd < 0 || events < 0) {
+        broken_ = true;
+        fds[0].fd = -1; // poll skips it
     }
+    if (poll(fds, 2, msUntil(deadline)) < 0 && errno != EINTR) return !stopping_.load();
+    while (!broken_ && (processed = sd_bus_process(bus_, nullptr)) > 0) {
+    }
+    // A hung-up socket stays readable for ever: without this, waits would spin.
+    if (processed < 0 || (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) broken_ = true;
     return !stopping_.load();
 }
 
@@ -250,6 +265,11 @@ bool BusConnection::call(const std::string& path, const char* interface, const c
                          const Arguments& arguments, std::chrono::milliseconds timeout,
                          BusReply& reply) {
     reply = BusReply{};
+    if (broken_) {
+        reply.errorName = "org.freedesktop.DBus.Error.Disconnected";
+        reply.errorMessage = "the system bus went away";
+        return !stopping_.load();
+    }
     ReplySlot slot;
     slot.reply = &reply;
     sd_bus_message* raw = nullptr;
@@ -267,13 +287,17 @@ bool BusConnection::call(const std::string& path, const char* interface, const c
         reply.errorMessage = std::strerror(-result);
         return !stopping_.load();
     }
-    while (!slot.done) {
+    while (!slot.done && !broken_) {
         if (!pump(Clock::time_point::max())) {
             sd_bus_slot_unref(pending); // the answer, if it ever comes, is dropped
             return false;
         }
     }
     sd_bus_slot_unref(pending);
+    if (!slot.done) {
+        reply.errorName = "org.freedesktop.DBus.Error.Disconnected";
+        reply.errorMessage = "the system bus went away";
+    }
     sd_bus_message_unref(lastReply_);
     lastReply_ = slot.message.release();
     return true;

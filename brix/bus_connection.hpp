@@ -78,6 +78,7 @@ private:
     const std::atomic<bool>& stopping_;
     sd_bus* bus_ = nullptr;
     sd_bus_slot* match_ = nullptr;
+    bool broken_ = false; // the connection failed; calls fail at once
     sd_bus_message* lastReply_ = nullptr; // the answer of the last call, for reading
 };
 

@@ -74,8 +74,9 @@ int StrapSignal::pulseStatus(Clock::time_point now) const {
     return kReady;
 }
 
-Clock::time_point StrapSignal::nextTimedChange() const {
-    if (!linked_ || !contact_ || !beatsSeen_) return Clock::time_point::max();
+Clock::time_point StrapSignal::nextTimedChange(Clock::time_point now) const {
+    if (!linked_ || !contact_ || !beatsSeen_ || lastHeard_ + kSilence <= now)
+        return Clock::time_point::max();
     return lastHeard_ + kSilence;
 }
 

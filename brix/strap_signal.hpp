@@ -27,8 +27,9 @@ public:
 
     int pulseStatus(Clock::time_point now) const;
 
-    // When pulseStatus may change by time alone (the silence running out); max() when never.
-    Clock::time_point nextTimedChange() const;
+    // When pulseStatus will change by time alone (the silence running out), if that is still
+    // to come after `now`; max() otherwise.
+    Clock::time_point nextTimedChange(Clock::time_point now) const;
 
 private:
     bool everLinked_ = false;
