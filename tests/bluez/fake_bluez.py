@@ -3,9 +3,15 @@
 recording of RR intervals in real time. Follows BlueZ's D-Bus interfaces (ObjectManager,
 Adapter1, Device1, GattService1, GattCharacteristic1) as far as the strap source uses them.
 
-Usage: fake_bluez.py SCENARIO RECORDING
+Usage: fake_bluez.py SCENARIO RECORDING, where SCENARIO is
+  story          beats in batches of 0 to 3, contact lost and regained, a silent spell, a link
+                 drop and reconnection, then the adapter goes away
+  play           the recording beat by beat, for as long as it lasts
+  never-found    discovery never finds the strap
+  connect-hangs  the strap is found, but Connect never answers
+  no-adapter     BlueZ runs without an adapter
 It prints one line per event the test may wait for (ready, discovering, connecting,
-notifying, stop-notify, disconnected-by-client, done) on stdout."""
+notifying, stop-notify, disconnected-by-client, dropped, adapter-gone, done) on stdout."""
 
 import struct
 import sys
