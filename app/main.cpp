@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/shell.hpp"
+#include "brix.h"
 #include "platform/cp1251.hpp"
 #include "platform/end_signals.hpp"
 #include "platform/events.hpp"
@@ -16,16 +17,26 @@
 namespace {
 
 const char* kUsage =
-    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--help] [--version]\n"
+    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--sensor SOURCE] [--help]\n"
+    "              [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
-    "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
+    "per heartbeat of the sensor device (by default a simulated device with a pulse of 60).\n"
     "\n"
     "  --windowed     an 800 x 600 window, which may be resized, instead of full screen\n"
     "  --mode-switch  full screen in an 800 x 600 display mode where the display has one\n"
     "                 (by default full screen keeps the desktop's mode)\n"
     "  --fps N        draw N frames a second (default: the display's refresh rate);\n"
     "                 0 draws as fast as possible, for benchmarks\n"
+    "  --sensor SOURCE  where the heartbeats come from (default: simulated, or the\n"
+    "                 environment variable HALVENT_SENSOR):\n"
+    "                   simulated         a device with a steady pulse of 60/min\n"
+    "                   replay:FILE       a recording of beat-to-beat intervals, played once\n"
+    "                   replay:FILE:loop  the same, played over and over\n"
+    "                   ble               the first Bluetooth LE heart-rate strap found\n"
+    "                   ble:AA:BB:CC:DD:EE:FF  that strap\n"
+    "                 FILE: one interval a line in ms or s, a CSV with an rr/ibi column,\n"
+    "                 or a heart-rate-monitor .hrm file\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -36,6 +47,7 @@ const char* kUsage =
 
 struct Options {
     WindowOptions window;
+    const char* sensor = nullptr; // --sensor; null when not given
 };
 
 // Parses the command line; returns false (after printing why) when the program should stop.
@@ -67,6 +79,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
                 return false;
             }
             options.window.fps = static_cast<int>(fps);
+        } else if (arg == "--sensor" && i + 1 < argc) {
+            options.sensor = argv[++i];
         } else {
             std::fprintf(stderr, "halvent: unknown option '%s'\n%s", arg.c_str(), kUsage);
             exitCode = 2;
@@ -74,6 +88,18 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         }
     }
     return true;
+}
+
+// Hands the chosen sensor source to the link (the option wins over HALVENT_SENSOR); false
+// after one line on stderr when the name or the recording is bad.
+bool chooseSensor(const Options& options) {
+    const char* spec = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
+    if (spec == nullptr || (options.sensor == nullptr && *spec == '\0'))
+        return true; // the simulated device; an empty variable counts as unset
+    char error[512];
+    if (BrixChooseSource(spec, error, sizeof error)) return true;
+    std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);
+    return false;
 }
 
 // The text of the box for an OpenGL set-up step that failed.
@@ -94,6 +120,7 @@ int main(int argc, char** argv) {
     Options options;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+    if (!chooseSensor(options)) return 2;
 
     catchEndSignals(); // logout, Ctrl+C and a closed terminal end the program in order
     setDisplayLostHandler(shutdownWithoutDisplay);

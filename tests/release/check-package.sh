@@ -153,6 +153,14 @@ check "the user's own settings were read and kept" \
 check "the default folder got the img link" test -L "$home/.local/share/halvent/img"
 check "nothing was made under a relative XDG_DATA_HOME" test ! -e "$scratch/relative"
 
+# The launcher hands its arguments on: a bad sensor choice reaches the program, which names it.
+status=0
+(cd "$scratch" && env HOME="$home" XDG_DATA_HOME="$data" PATH="$root/usr/bin:/usr/bin:/bin" \
+    halvent-launch --sensor nonsense >"$scratch/sensor.log" 2>&1) || status=$?
+check "--sensor reaches the program through the launcher (status $status, expected 2)" \
+    test "$status" -eq 2
+check "the program named the bad sensor" grep -q "unknown sensor 'nonsense'" "$scratch/sensor.log"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1
