@@ -564,6 +564,7 @@ def bad_sensor_choices(ctx, recording):
         cases = [(["--sensor", "nope"], {}, "unknown sensor 'nope'"),
                  (["--sensor", "replay:missing.txt"], {}, "missing.txt"),
                  (["--sensor", "replay:junk.txt"], {}, "junk.txt: line 3"),
+                 (["--sensor", "ble:C0:FF:EE"], {}, "'C0:FF:EE' is not a Bluetooth address"),
                  ([], {"HALVENT_SENSOR": "replay:"}, "HALVENT_SENSOR"),
                  # The option wins over the variable.
                  (["--sensor", "bad:" + recording], {"HALVENT_SENSOR": "simulated"}, "bad:")]
