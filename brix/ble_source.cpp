@@ -5,9 +5,9 @@
 #include "hr_measurement.hpp"
 #include "strap_signal.hpp"
 
-#include <systemd/sd-bus.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,12 +43,14 @@ constexpr auto kSystemRetry = 5s;
 constexpr auto kQuietCheck = 5s;
 
 std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
 std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -71,7 +73,16 @@ const BusProperties* interfaceOf(const BusObjects& objects, const std::string& p
 }
 
 // Why the system cannot serve the strap at all; each is told once.
-enum class Trouble { None, NoBluez, Refused, NoAdapter, PoweredOff, NoMeasurement, BusGone, Unexpected };
+enum class Trouble {
+    None,
+    NoBluez,
+    Refused,
+    NoAdapter,
+    PoweredOff,
+    NoMeasurement,
+    BusGone,
+    Unexpected
+};
 
 const char* advice(Trouble trouble) {
     switch (trouble) {
@@ -100,7 +111,8 @@ Trouble troubleOf(const BusReply& reply) {
     if (name == "org.freedesktop.DBus.Error.ServiceUnknown" ||
         name == "org.freedesktop.DBus.Error.NameHasNoOwner")
         return Trouble::NoBluez;
-    if (name == "org.freedesktop.DBus.Error.AccessDenied" || name == "org.bluez.Error.NotAuthorized")
+    if (name == "org.freedesktop.DBus.Error.AccessDenied" ||
+        name == "org.bluez.Error.NotAuthorized")
         return Trouble::Refused;
     if (name == "org.bluez.Error.NotReady") return Trouble::PoweredOff;
     if (name == "org.freedesktop.DBus.Error.Disconnected") return Trouble::BusGone;
@@ -108,7 +120,7 @@ Trouble troubleOf(const BusReply& reply) {
 }
 
 class BleSource final : public SensorSource {
-public:
+  public:
     explicit BleSource(std::string address) : address_(upper(std::move(address))) {}
     ~BleSource() override { stop(); }
 
@@ -149,7 +161,7 @@ public:
         wakeFd_ = -1;
     }
 
-private:
+  private:
     // How one attempt at the strap ended.
     enum class Outcome { Ready, Stopped, AdapterGone, SystemTrouble, Failed, Dropped };
 
@@ -268,11 +280,13 @@ void BleSource::run() {
 
 void BleSource::idleUntilStopped(BusConnection* bus) {
     if (bus != nullptr) {
-        while (bus->wait(Clock::time_point::max())) bus->signals.clear();
+        while (bus->wait(Clock::time_point::max()))
+            bus->signals.clear();
         return;
     }
     pollfd fd{wakeFd_, POLLIN, 0};
-    while (!stopping_.load()) poll(&fd, 1, -1);
+    while (!stopping_.load())
+        poll(&fd, 1, -1);
 }
 
 BleSource::Outcome BleSource::attempt(BusConnection& bus) {
@@ -533,7 +547,8 @@ void BleSource::onValue(const std::vector<std::uint8_t>& value) {
     }
     const std::vector<double> beats = signal_.onMeasurement(measurement, now);
     report(signal_.pulseStatus(now));
-    for (const double intervalMs : beats) sink_->beat(intervalMs, now);
+    for (const double intervalMs : beats)
+        sink_->beat(intervalMs, now);
     if (!beats.empty()) beatsFlowed_ = true;
 }
 

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <ctime>
+#include <stdexcept>
 
 namespace brix {
 
@@ -218,7 +218,8 @@ bool BusConnection::pump(Clock::time_point deadline) {
     // this very processing has just delivered.
     bool handled = false;
     int processed = 0;
-    while (!broken_ && (processed = sd_bus_process(bus_, nullptr)) > 0) handled = true;
+    while (!broken_ && (processed = sd_bus_process(bus_, nullptr)) > 0)
+        handled = true;
     if (processed < 0) broken_ = true; // the bus itself went away: only a stop ends a wait now
     if (stopping_.load()) return false;
     if (handled) return true;
@@ -273,8 +274,8 @@ bool BusConnection::call(const std::string& path, const char* interface, const c
     ReplySlot slot;
     slot.reply = &reply;
     sd_bus_message* raw = nullptr;
-    int result = sd_bus_message_new_method_call(bus_, &raw, kBluez, path.c_str(), interface,
-                                                member);
+    int result =
+        sd_bus_message_new_method_call(bus_, &raw, kBluez, path.c_str(), interface, member);
     MessagePtr message(raw);
     if (result >= 0 && arguments) result = arguments(raw);
     sd_bus_slot* pending = nullptr;

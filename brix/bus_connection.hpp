@@ -31,22 +31,22 @@ using BusObjects = std::map<std::string, BusInterfaces>;    // object path -> in
 struct BusSignal {
     enum class Kind { InterfacesAdded, InterfacesRemoved, PropertiesChanged };
     Kind kind = Kind::PropertiesChanged;
-    std::string path;                   // the object concerned
-    BusInterfaces added;                // InterfacesAdded
-    std::vector<std::string> removed;   // InterfacesRemoved: interface names
-    std::string interface;              // PropertiesChanged: whose properties
-    BusProperties changed;              // PropertiesChanged
+    std::string path;                 // the object concerned
+    BusInterfaces added;              // InterfacesAdded
+    std::vector<std::string> removed; // InterfacesRemoved: interface names
+    std::string interface;            // PropertiesChanged: whose properties
+    BusProperties changed;            // PropertiesChanged
 };
 
 struct BusReply {
     bool ok = false;
-    std::string errorName;    // e.g. org.freedesktop.DBus.Error.ServiceUnknown
+    std::string errorName; // e.g. org.freedesktop.DBus.Error.ServiceUnknown
     std::string errorMessage;
 };
 
 // Not thread-safe: created, used and destroyed on the source's own thread.
 class BusConnection {
-public:
+  public:
     using Arguments = std::function<int(sd_bus_message*)>; // appends a call's arguments
 
     // `wakeFd` becomes readable and `stopping` true when the owner wants the thread back.
@@ -71,14 +71,14 @@ public:
     bool wait(Clock::time_point deadline);
     std::deque<BusSignal> signals;
 
-private:
+  private:
     bool pump(Clock::time_point deadline); // one poll and processing; false when stopping
 
     int wakeFd_;
     const std::atomic<bool>& stopping_;
     sd_bus* bus_ = nullptr;
     sd_bus_slot* match_ = nullptr;
-    bool broken_ = false; // the connection failed; calls fail at once
+    bool broken_ = false;                 // the connection failed; calls fail at once
     sd_bus_message* lastReply_ = nullptr; // the answer of the last call, for reading
 };
 

@@ -16,7 +16,9 @@ constexpr std::uint8_t kIntervalsPresent = 0x10;
 constexpr unsigned kIntervalUnitsPerSecond = 1024;
 constexpr unsigned kSaturatedInterval = 65535;
 
-unsigned readU16(const std::uint8_t* at) { return at[0] | (static_cast<unsigned>(at[1]) << 8); }
+unsigned readU16(const std::uint8_t* at) {
+    return at[0] | (static_cast<unsigned>(at[1]) << 8);
+}
 
 HrMeasurement refused(const char* why) {
     HrMeasurement result;

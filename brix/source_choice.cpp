@@ -82,8 +82,9 @@ SourceChoice chooseSource(const std::string& spec) {
         return chooseReplay(spec.substr(kReplay.size()));
     if (spec == kBle || spec.compare(0, kBleAddress.size(), kBleAddress) == 0)
         return chooseBle(spec);
-    return {{}, "unknown sensor '" + spec +
-                    "' (choose simulated, replay:FILE, replay:FILE:loop, ble or ble:ADDRESS)"};
+    return {{},
+            "unknown sensor '" + spec +
+                "' (choose simulated, replay:FILE, replay:FILE:loop, ble or ble:ADDRESS)"};
 }
 
 } // namespace brix

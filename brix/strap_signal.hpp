@@ -10,7 +10,7 @@ namespace brix {
 
 // Not thread-safe: one source thread owns it.
 class StrapSignal {
-public:
+  public:
     // The pulse status codes of the link.
     static constexpr int kSwitchingOn = 0;
     static constexpr int kSearching = 1;
@@ -31,7 +31,7 @@ public:
     // to come after `now`; max() otherwise.
     Clock::time_point nextTimedChange(Clock::time_point now) const;
 
-private:
+  private:
     bool everLinked_ = false;
     bool linked_ = false;
     bool contact_ = true;

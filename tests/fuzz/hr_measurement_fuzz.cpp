@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto start = brix::Clock::now();
     signal.linkUp(start);
     for (int second = 0; second < 3; ++second) {
-        for (const double ms : signal.onMeasurement(measurement, start + std::chrono::seconds(second)))
+        for (const double ms :
+             signal.onMeasurement(measurement, start + std::chrono::seconds(second)))
             if (!std::isfinite(ms) || ms <= 0.0) std::abort();
     }
     const int status = signal.pulseStatus(start + std::chrono::seconds(3));

@@ -30,7 +30,8 @@ TEST(BleLink, SessionIntervalsAreTheStrapsAndTheLinkClosesPromptly) {
     std::vector<double> rr;
     {
         std::ifstream in(recording);
-        for (double ms = 0; rr.size() < 12 && in >> ms;) rr.push_back(ms);
+        for (double ms = 0; rr.size() < 12 && in >> ms;)
+            rr.push_back(ms);
     }
     FakeBluez bluez("play", recording.string());
     ASSERT_TRUE(bluez.ok());
@@ -49,7 +50,8 @@ TEST(BleLink, SessionIntervalsAreTheStrapsAndTheLinkClosesPromptly) {
     int pulseWhilePlaying = -1;
     while (gui.session.beatIntervals.size() < rr.size() - 1 && Clock::now() < until) {
         Event event;
-        while (pollEvent(event)) windowProc(event);
+        while (pollEvent(event))
+            windowProc(event);
         stepPacer();
         if (!gui.session.beatIntervals.empty()) pulseWhilePlaying = gui.sensor.pulseStatus;
         std::this_thread::sleep_for(16ms);
@@ -62,7 +64,8 @@ TEST(BleLink, SessionIntervalsAreTheStrapsAndTheLinkClosesPromptly) {
     const std::vector<float>& got = gui.session.beatIntervals;
     ASSERT_EQ(got.size(), rr.size() - 1) << bluez.events();
     std::vector<double> errors;
-    for (std::size_t i = 1; i < got.size(); ++i) errors.push_back(std::abs(got[i] - rr[i + 1]));
+    for (std::size_t i = 1; i < got.size(); ++i)
+        errors.push_back(std::abs(got[i] - rr[i + 1]));
     std::sort(errors.begin(), errors.end());
     EXPECT_LE(errors[errors.size() / 2], 2.0) << "median interval error";
     EXPECT_LE(errors.back(), 20.0) << "worst interval error";

@@ -22,12 +22,13 @@ const std::string kRecording = HALVENT_TESTDATA_DIR "/rr/real_rri.txt";
 std::vector<double> readRecording() {
     std::ifstream in(kRecording);
     std::vector<double> intervals;
-    for (double ms = 0; in >> ms;) intervals.push_back(ms);
+    for (double ms = 0; in >> ms;)
+        intervals.push_back(ms);
     return intervals;
 }
 
 class RecordingSink : public brix::SourceSink {
-public:
+  public:
     void beat(double rrMs, Clock::time_point) override {
         std::lock_guard lock(mutex_);
         countLate();
@@ -62,7 +63,7 @@ public:
     std::atomic<bool> stopped{false};
     std::atomic<int> callsAfterStop{0};
 
-private:
+  private:
     void countLate() {
         if (stopped.load()) ++callsAfterStop;
     }
@@ -99,7 +100,8 @@ TEST(BleSource, FollowsTheStrapFromDiscoveryToTheAdapterGoingAway) {
         EXPECT_NEAR(sink.beats[i], recording[i], 0.5) << "beat " << i;
     // Switching on; connected; beats; contact lost; beats; silence; beats; drop; beats.
     EXPECT_EQ(sink.pulses, (std::vector<int>{0, 1, 2, 1, 2, 1, 2, 1, 2}));
-    for (const int breath : sink.breaths) EXPECT_EQ(breath, 3) << "a strap has no breath sensor";
+    for (const int breath : sink.breaths)
+        EXPECT_EQ(breath, 3) << "a strap has no breath sensor";
     EXPECT_NE(bluez.events().find("dropped"), std::string::npos);
     EXPECT_LT(timedStop(*source, sink), 100ms);
 }
@@ -122,7 +124,8 @@ TEST(BleSource, ClosesPromptlyInEveryState) {
         ASSERT_TRUE(source->start(sink, error)) << error;
         ASSERT_TRUE(bluez.waitFor(c.reached, 10s)) << bluez.events();
         const bool streaming = std::string(c.reached) == "notifying";
-        if (streaming) ASSERT_TRUE(sink.waitUntil([](RecordingSink& s) { return !s.beats.empty(); }, 5s));
+        if (streaming)
+            ASSERT_TRUE(sink.waitUntil([](RecordingSink& s) { return !s.beats.empty(); }, 5s));
         std::this_thread::sleep_for(100ms);
         EXPECT_LT(timedStop(*source, sink), 100ms);
         if (streaming) {
@@ -151,7 +154,8 @@ TEST(BleSource, SaysInOneLineWhyBluetoothIsUnavailable) {
         SCOPED_TRACE(c.what);
         FakeBluez bluez(c.scenario != nullptr ? c.scenario : "", kRecording, c.refuse);
         ASSERT_TRUE(bluez.ok());
-        if (c.scenario == nullptr) setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+        if (c.scenario == nullptr)
+            setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
         RecordingSink sink;
         auto source = brix::makeBleSource("");
         std::string error;
@@ -179,7 +183,8 @@ TEST(BleSource, TreatsBluezGoingAwayAsADropOut) {
     ASSERT_TRUE(sink.waitUntil([](RecordingSink& s) { return !s.beats.empty(); }, 10s));
     testing::internal::CaptureStderr();
     bluez.endFake();
-    const bool searching = sink.waitUntil([](RecordingSink& s) { return s.pulses.back() == 1; }, 5s);
+    const bool searching =
+        sink.waitUntil([](RecordingSink& s) { return s.pulses.back() == 1; }, 5s);
     // The source checks on a strap silent for 5 s; waiting for that, it sleeps.
     const std::clock_t cpuBefore = std::clock();
     std::this_thread::sleep_for(6s);

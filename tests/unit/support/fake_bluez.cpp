@@ -28,8 +28,7 @@ void end(pid_t& pid) {
 
 } // namespace
 
-FakeBluez::FakeBluez(const std::string& scenario, const std::string& recording,
-                     bool refuseBluez) {
+FakeBluez::FakeBluez(const std::string& scenario, const std::string& recording, bool refuseBluez) {
     char pattern[] = "/tmp/halvent-bluez-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return;
     folder_ = pattern;
@@ -78,7 +77,8 @@ pid_t FakeBluez::spawn(const std::vector<std::string>& argv, int& output, const 
     if (log != nullptr)
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log, O_WRONLY | O_CREAT, 0644);
     std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
@@ -116,7 +116,8 @@ bool FakeBluez::waitFor(const std::string& event, std::chrono::milliseconds time
     const auto until = Clock::now() + timeout;
     std::string line;
     while (Clock::now() < until) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
         if (!readLine(fakeOutput_, line, left)) return false;
         events_ += line + "\n";
         if (line == event) return true;

@@ -4,15 +4,15 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 // Starts a bus of its own and points DBUS_SYSTEM_BUS_ADDRESS at it for this process; then,
 // unless `scenario` is empty, the fake BlueZ (tests/bluez/fake_bluez.py) telling `scenario`
 // with the RR intervals of `recording`. With `refuseBluez` the bus's policy refuses every
 // call to BlueZ, as a system does for a user without the right.
 class FakeBluez {
-public:
+  public:
     FakeBluez(const std::string& scenario, const std::string& recording, bool refuseBluez = false);
     ~FakeBluez(); // ends the fake and the bus
     FakeBluez(const FakeBluez&) = delete;
@@ -27,7 +27,7 @@ public:
     // Every event printed so far, one per line.
     const std::string& events();
 
-private:
+  private:
     // Starts a program whose standard output comes to `output`, its errors to `log` if given.
     pid_t spawn(const std::vector<std::string>& argv, int& output, const char* log = nullptr);
     bool readLine(int fd, std::string& line, std::chrono::milliseconds timeout);
