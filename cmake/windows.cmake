@@ -4,9 +4,10 @@
 # Static libstdc++, libgcc and winpthread: nothing to ship beyond Windows' own DLLs and brix.dll.
 set(HALVENT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-# Every source of the link but those of other systems (*_sdl.cpp, *_posix.cpp).
+# Every source of the link but those of other systems (*_sdl.cpp, *_posix.cpp) and the
+# Bluetooth strap's BlueZ client, whose place ble_source_win32.cpp takes.
 file(GLOB HALVENT_BRIX_SOURCES CONFIGURE_DEPENDS brix/*.cpp)
-list(FILTER HALVENT_BRIX_SOURCES EXCLUDE REGEX "_(sdl|posix)\\.cpp$")
+list(FILTER HALVENT_BRIX_SOURCES EXCLUDE REGEX "(_sdl|_posix|/ble_source|/bus_connection)\\.cpp$")
 add_library(brix SHARED ${HALVENT_BRIX_SOURCES} brix/brix.def)
 target_include_directories(brix PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/brix)
 target_compile_options(brix PRIVATE ${HALVENT_WARNINGS})

@@ -17,6 +17,9 @@ packages=(
     # tests on other screens: a window manager, and where it puts the window
     openbox x11-utils
     clang libclang-rt-14-dev
+    # Bluetooth LE heart-rate straps: BlueZ over the system bus through sd-bus; the tests run a
+    # private bus (dbus-daemon) with a fake BlueZ written with python3-dbus and GLib (python3-gi)
+    libsystemd-dev dbus-daemon python3-dbus python3-gi
     # packaging
     dpkg-dev fakeroot file
     # the Windows build: mingw-w64 cross compilers (posix threads), GoogleTest's sources to
