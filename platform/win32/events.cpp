@@ -78,6 +78,12 @@ LRESULT CALLBACK mainWindowMessages(HWND window, UINT message, WPARAM wParam, LP
         break;
     case WM_ERASEBKGND:
         return 1; // OpenGL paints every pixel; erasing first would only flicker
+    case WM_PAINT:
+        // Uncovered or shown: a still picture is not drawn again unless told so. The next
+        // frame paints every pixel, so the region counts as painted now.
+        ValidateRect(window, nullptr);
+        event.kind = Event::Kind::Exposed;
+        break;
     default:
         // The window's private messages (above WM_USER) are the sensor link's.
         if (message > WM_USER && message < WM_APP) {
@@ -129,6 +135,14 @@ bool pollEvent(Event& event) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+bool waitEvent(Event& event, int timeoutMs) {
+    if (pollEvent(event)) return true;
+    if (quitPosted || timeoutMs <= 0) return false;
+    // Any message, a sensor message posted by the link's thread included, ends the wait.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeoutMs), QS_ALLINPUT);
+    return pollEvent(event);
 }
 
 void setWindowProcedure(WindowProcedure procedure) { windowProcedure = procedure; }

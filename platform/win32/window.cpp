@@ -227,6 +227,16 @@ void swapWindowBuffers() {
     }
 }
 
+double msUntilNextFrame() {
+    if (!window || unpaced || vsyncActive) return 0.0;
+    const auto left = std::chrono::duration<double, std::milli>(nextDeadline - Clock::now());
+    return left.count() > 0.0 ? left.count() : 0.0;
+}
+
+void restartFramePace() {
+    if (!unpaced && !vsyncActive) nextDeadline = Clock::now();
+}
+
 void destroyMainWindow() {
     if (renderContext) {
         wglMakeCurrent(nullptr, nullptr);
