@@ -10,6 +10,7 @@
 #include "platform/message_box.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
+#include "training/session_record.hpp"
 
 namespace {
 
@@ -22,6 +23,9 @@ const char* kUsage =
     "  --windowed   a plain 800 x 600 window instead of full screen\n"
     "  --fps N      draw N frames a second (default: the display's refresh rate);\n"
     "               0 draws as fast as possible, for benchmarks\n"
+    "  --record DIR keep a record of every session in DIR (a CSV of its beats and a\n"
+    "               summary); also HALVENT_RECORD=DIR. --no-record or HALVENT_RECORD=off\n"
+    "               turns it off\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
@@ -31,6 +35,7 @@ const char* kUsage =
 
 struct Options {
     WindowOptions window;
+    std::string recordFolder; // empty: sessions are not recorded
 };
 
 // Parses the command line; returns false (after printing why) when the program should stop.
@@ -46,6 +51,14 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
             std::printf("halvent %s\n", HALVENT_VERSION);
             exitCode = 0;
             return false;
+        }
+        if (arg == "--record" && i + 1 < argc) {
+            options.recordFolder = argv[++i];
+            continue;
+        }
+        if (arg == "--no-record") {
+            options.recordFolder.clear();
+            continue;
         }
         if (arg == "--windowed") {
             options.window.windowed = true;
@@ -83,9 +96,12 @@ const char* setupFailureText(WindowResult result) {
 int main(int argc, char** argv) {
     // --- set-up ---
     Options options;
+    if (const char* record = std::getenv("HALVENT_RECORD"); record && std::strcmp(record, "off"))
+        options.recordFolder = record;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
 
+    sessionRecorder.setFolder(options.recordFolder); // an unwritable folder: one line, unrecorded
     setWindowProcedure(windowProc);
     const WindowResult created = createMainWindow(options.window);
     if (created == WindowResult::NoVideo || created == WindowResult::WindowFailed) {

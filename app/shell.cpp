@@ -10,6 +10,7 @@
 #include "platform/window.hpp"
 #include "render/prompt_overlay.hpp"
 #include "sensor/sensor_message.hpp"
+#include "training/session_record.hpp"
 
 void* mainWindow = nullptr;
 
@@ -26,6 +27,7 @@ bool shutdownHasRun = false;
 void shutdownProgram() {
     if (shutdownHasRun) return;
     shutdownHasRun = true;
+    sessionRecorder.endSession(SessionEnd::Quit);
     saveSettings();
     BrixClose();
     restoreDisplayMode();
@@ -35,7 +37,10 @@ void shutdownProgram() {
 
 void onKey(int key) {
     switch (key) {
-    case kKeyEnter: gui.inMenu = 1; break;
+    case kKeyEnter:
+        gui.inMenu = 1;
+        sessionRecorder.endSession(SessionEnd::Halted);
+        break;
     case kKeySpace: gui.session.restart(); break;
     case kKeyEscape: {
         Event destroy;
