@@ -91,16 +91,22 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
 
     // Phases: from each beat to the next the pacer stands where that beat put it; before the
     // first beat it stands at the start of the inhale.
-    for (std::size_t i = 0; i <= beats.size(); ++i) {
+    // Runs of beats in one phase make one band, so no seams show between beats.
+    for (std::size_t i = 0; i < beats.size();) {
+        const std::int32_t phase = i == 0 ? 0 : beats[i - 1].phase;
         const double from = i == 0 ? 0.0 : beats[i - 1].ms / 1000.0;
-        const double to = i == beats.size() ? from : beats[i].ms / 1000.0;
+        std::size_t j = i + 1;
+        while (j < beats.size() && beats[j - 1].phase == phase) ++j;
+        const double to = beats[j - 1].ms / 1000.0;
+        i = j;
         if (to <= from) continue;
-        const Rgb tint = phaseTint(i == 0 ? 0 : beats[i - 1].phase);
+        const double left = std::round(x(from)), width = std::round(x(to)) - left;
+        const Rgb tint = phaseTint(phase);
         setColour(cr, tint, 0.28);
-        cairo_rectangle(cr, x(from), kTop, x(to) - x(from), kBottom - kTop);
+        cairo_rectangle(cr, left, kTop, width, kBottom - kTop);
         cairo_fill(cr);
         setColour(cr, tint);
-        cairo_rectangle(cr, x(from), kRibbonTop, x(to) - x(from), kRibbonHeight);
+        cairo_rectangle(cr, left, kRibbonTop, width, kRibbonHeight);
         cairo_fill(cr);
     }
 
