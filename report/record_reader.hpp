@@ -8,7 +8,7 @@
 #include <vector>
 
 struct RecordedBeat {
-    std::uint32_t ms = 0;         // since the session's start
+    std::int64_t ms = 0;          // since the session's start (a first beat may be early)
     std::uint32_t intervalMs = 0;
     std::int32_t phase = 0;       // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
     std::int32_t beatInPhase = 0;

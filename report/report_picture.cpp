@@ -74,7 +74,7 @@ std::vector<FigureBeat> figureBeats(const SessionRecordData& record) {
 void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     const std::vector<RecordedBeat>& beats = session.record.beats;
     const std::vector<FigureBeat> asFigures = figureBeats(session.record);
-    const double endSeconds = std::max(1.0, beats.back().ms / 1000.0);
+    const double endSeconds = std::max(1.0, static_cast<double>(beats.back().ms) / 1000.0);
 
     double low = 1e9, high = -1e9;
     for (std::size_t i = 0; i < beats.size(); ++i) {
@@ -94,10 +94,10 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     // Runs of beats in one phase make one band, so no seams show between beats.
     for (std::size_t i = 0; i < beats.size();) {
         const std::int32_t phase = i == 0 ? 0 : beats[i - 1].phase;
-        const double from = i == 0 ? 0.0 : beats[i - 1].ms / 1000.0;
+        const double from = i == 0 ? 0.0 : static_cast<double>(beats[i - 1].ms) / 1000.0;
         std::size_t j = i + 1;
         while (j < beats.size() && beats[j - 1].phase == phase) ++j;
-        const double to = beats[j - 1].ms / 1000.0;
+        const double to = static_cast<double>(beats[j - 1].ms) / 1000.0;
         i = j;
         if (to <= from) continue;
         const double left = std::round(x(from)), width = std::round(x(to)) - left;
@@ -140,7 +140,7 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
             drawing = false;
             continue;
         }
-        const double px = x(beats[i].ms / 1000.0), py = y(60000.0 / beats[i].intervalMs);
+        const double px = x(static_cast<double>(beats[i].ms) / 1000.0), py = y(60000.0 / beats[i].intervalMs);
         if (drawing) cairo_line_to(cr, px, py);
         else cairo_move_to(cr, px, py);
         drawing = true;
@@ -157,9 +157,9 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
         for (; j < beats.size() && beats[j].cycle == beats[i].cycle; ++j)
             if (beatIsUsable(asFigures[j], j == 0)) sum += 60000.0 / beats[j].intervalMs, ++count;
         if (count > 0) {
-            const double from = i == 0 ? 0.0 : beats[i - 1].ms / 1000.0;
+            const double from = i == 0 ? 0.0 : static_cast<double>(beats[i - 1].ms) / 1000.0;
             cairo_move_to(cr, x(from), y(sum / count));
-            cairo_line_to(cr, x(beats[j - 1].ms / 1000.0), y(sum / count));
+            cairo_line_to(cr, x(static_cast<double>(beats[j - 1].ms) / 1000.0), y(sum / count));
         }
         i = j;
     }

@@ -157,8 +157,10 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     // The breath signal only means something while the breath sensor reports ready.
     const char* breath = sensor.breathStatus == 2 ? (sensor.breathOn ? "1" : "0") : "";
     char row[160];
-    std::snprintf(row, sizeof row, "%zu,%u,%u,%s,%s,%d,%d,%s,%s\n", beats_.size(),
-                  static_cast<unsigned>(beatTick - startTick_), static_cast<unsigned>(intervalMs),
+    // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
+    std::snprintf(row, sizeof row, "%zu,%d,%u,%s,%s,%d,%d,%s,%s\n", beats_.size(),
+                  static_cast<int>(static_cast<std::int32_t>(beatTick - startTick_)),
+                  static_cast<unsigned>(intervalMs),
                   hr, recordPhaseName(session.phase), session.beatInPhase, cycle, cueFile.c_str(),
                   breath);
     pending_ += row;
