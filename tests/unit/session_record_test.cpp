@@ -79,6 +79,15 @@ int run(const std::string& command, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+bool readPng(const fs::path& path, png_image& image, std::vector<png_byte>& pixels) {
+    image = png_image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    pixels.assign(PNG_IMAGE_SIZE(image), 0);
+    return png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
+}
+
 const std::string kReport = std::string(HALVENT_BINARY_DIR) + "/report/halvent-report";
 
 // A fresh session with formula 4-1-6-1, a settable clock, captured cues and a record folder.
@@ -200,11 +209,8 @@ print('\n'.join(bad) or 'agree')
     const fs::path png = scratch.path() / "report.png";
     ASSERT_EQ(run(kReport + " " + csv[0].string() + " -o " + png.string(), output), 0) << output;
     png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str()));
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    std::vector<png_byte> pixels;
+    ASSERT_TRUE(readPng(png, image, pixels));
     EXPECT_EQ(image.width, 1200u);
     EXPECT_EQ(image.height, 600u);
     int inhale = 0, hold = 0, exhale = 0, curve = 0;
@@ -221,6 +227,17 @@ print('\n'.join(bad) or 'agree')
     EXPECT_GT(hold, 1000);
     EXPECT_GT(exhale, 1000);
     EXPECT_GT(curve, 1000);
+
+    // Several records add the trend panel; the page and the SVG carry the same picture.
+    ASSERT_EQ(run(kReport + " " + csv[0].string() + " " + csv[0].string() + " -o " + png.string(),
+                  output), 0) << output;
+    ASSERT_TRUE(readPng(png, image, pixels));
+    EXPECT_EQ(image.height, 920u);
+    const fs::path page = scratch.path() / "report.html", svg = scratch.path() / "report.svg";
+    ASSERT_EQ(run(kReport + " " + csv[0].string() + " --html -o " + page.string(), output), 0);
+    EXPECT_NE(readText(page).find("src=\"data:image/png;base64,iVBORw0KGgo"), std::string::npos);
+    ASSERT_EQ(run(kReport + " " + csv[0].string() + " -o " + svg.string(), output), 0);
+    EXPECT_NE(readText(svg).find("<svg"), std::string::npos);
 }
 
 TEST_F(SessionRecordTest, KilledMidSessionLeavesEveryClosedCycleAndNoSummary) {
