@@ -6,30 +6,35 @@
 
 #include "app/shell.hpp"
 #include "platform/cp1251.hpp"
+#include "platform/end_signals.hpp"
 #include "platform/events.hpp"
 #include "platform/message_box.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
 #include "training/session_record.hpp"
+#include "training/sound_cues.hpp"
 
 namespace {
 
 const char* kUsage =
-    "Usage: halvent [--windowed] [--fps N] [--help] [--version]\n"
+    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--help] [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
     "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
     "\n"
-    "  --windowed   a plain 800 x 600 window instead of full screen\n"
-    "  --fps N      draw N frames a second (default: the display's refresh rate);\n"
-    "               0 draws as fast as possible, for benchmarks\n"
-    "  --record DIR keep a record of every session in DIR (a CSV of its beats and a\n"
-    "               summary); also HALVENT_RECORD=DIR. --no-record or HALVENT_RECORD=off\n"
-    "               turns it off\n"
-    "  --help       show this text\n"
-    "  --version    show the version\n"
+    "  --windowed     an 800 x 600 window, which may be resized, instead of full screen\n"
+    "  --mode-switch  full screen in an 800 x 600 display mode where the display has one\n"
+    "                 (by default full screen keeps the desktop's mode)\n"
+    "  --fps N        draw N frames a second (default: the display's refresh rate);\n"
+    "                 0 draws as fast as possible, for benchmarks\n"
+    "  --record DIR   keep a record of every session in DIR (a CSV of its beats and a\n"
+    "                 summary); also HALVENT_RECORD=DIR. --no-record or HALVENT_RECORD=off\n"
+    "                 turns it off\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n"
     "\n"
     "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits.\n"
+    "SIGTERM, SIGINT and SIGHUP end it like Esc, saving the settings.\n"
     "Images and sounds are read from ./img/ and the settings are kept in ./menu.cfg,\n"
     "both in the working directory.\n";
 
@@ -52,8 +57,13 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
             exitCode = 0;
             return false;
         }
-        if (arg == "--record" && i + 1 < argc) {
-            options.recordFolder = argv[++i];
+        if (arg == "--record") {
+            options.recordFolder = i + 1 < argc ? argv[++i] : "";
+            if (options.recordFolder.empty()) {
+                std::fprintf(stderr, "halvent: --record takes a folder\n");
+                exitCode = 2;
+                return false;
+            }
             continue;
         }
         if (arg == "--no-record") {
@@ -62,10 +72,14 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         }
         if (arg == "--windowed") {
             options.window.windowed = true;
-        } else if (arg == "--fps" && i + 1 < argc) {
+        } else if (arg == "--mode-switch") {
+            options.window.modeSwitch = true;
+        } else if (arg == "--fps") {
+            // A missing or empty value is as wrong as any other that is not a number.
+            const char* value = i + 1 < argc ? argv[++i] : "";
             char* end = nullptr;
-            const long fps = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || fps < 0 || fps > 1000) {
+            const long fps = std::strtol(value, &end, 10);
+            if (end == value || *end != '\0' || fps < 0 || fps > 1000) {
                 std::fprintf(stderr, "halvent: --fps takes a number from 0 to 1000\n");
                 exitCode = 2;
                 return false;
@@ -101,6 +115,8 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
 
+    catchEndSignals(); // logout, Ctrl+C and a closed terminal end the program in order
+    setDisplayLostHandler(shutdownWithoutDisplay);
     sessionRecorder.setFolder(options.recordFolder); // an unwritable folder: one line, unrecorded
     setWindowProcedure(windowProc);
     const WindowResult created = createMainWindow(options.window);
@@ -120,6 +136,7 @@ int main(int argc, char** argv) {
         resizeViewport(width, height);
         onWindowCreated(width, height);
         openAudio(); // without a device the program runs silently
+        applyVolume(); // what is heard matches the level the options page shows
     }
     enterFullscreenMode();
     mainWindow = mainWindowHandle();

@@ -3,12 +3,14 @@
 
 #include <GL/gl.h>
 
+#include "app/picture_area.hpp"
 #include "app/settings.hpp"
 #include "brix.h"
 #include "gui/gui.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/window.hpp"
 #include "render/prompt_overlay.hpp"
+#include "render/text.hpp"
 #include "sensor/sensor_message.hpp"
 #include "training/session_record.hpp"
 
@@ -21,6 +23,8 @@ struct Point {
 };
 Point cursorPos; // last pointer position read on a mouse message, window pixels
 bool shutdownHasRun = false;
+// The window size of the last resize; the picture stands in its 4:3 area.
+int windowWidth = 800, windowHeight = 600;
 
 
 // Close and destroy both end the program the same way, once.
@@ -56,11 +60,20 @@ void onKey(int key) {
 
 bool shutdownDone() { return shutdownHasRun; }
 
+void shutdownWithoutDisplay() {
+    if (shutdownHasRun) return;
+    shutdownHasRun = true;
+    sessionRecorder.endSession(SessionEnd::Quit);
+    saveSettings();
+    BrixClose();
+}
+
 void pointerToNormalised(int px, int py, int width, int height, float& x, float& y) {
     if (width <= 0) width = 800;
     if (height <= 0) height = 600;
-    x = static_cast<float>((static_cast<double>(px) / width - 0.5) * 2.0);
-    y = static_cast<float>((static_cast<double>(py) / height - 0.5) * -2.0);
+    const PictureArea area = pictureAreaFor(width, height);
+    x = static_cast<float>((static_cast<double>(px - area.x) / area.width - 0.5) * 2.0);
+    y = static_cast<float>((static_cast<double>(py - area.y) / area.height - 0.5) * -2.0);
 }
 
 void onWindowCreated(int clientWidth, int clientHeight) {
@@ -74,7 +87,12 @@ void onWindowCreated(int clientWidth, int clientHeight) {
 
 void resizeViewport(int width, int height) {
     if (height == 0) height = 1;
-    glViewport(0, 0, width, height);
+    windowWidth = width;
+    windowHeight = height;
+    const PictureArea area = pictureAreaFor(width, height);
+    applyPictureArea(area, width, height);
+    // Bitmap text is sized in pixels: its font follows the picture's scale.
+    scaleBitmapFont(area.height / 600.0);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
 }
@@ -85,10 +103,8 @@ void windowProc(const Event& event) {
     case Event::Kind::MouseMove:
     case Event::Kind::LeftButton: {
         cursorPos = {event.x, event.y};
-        int width = 800, height = 600;
-        windowClientSize(width, height);
         float x = 0, y = 0;
-        pointerToNormalised(cursorPos.x, cursorPos.y, width, height, x, y);
+        pointerToNormalised(cursorPos.x, cursorPos.y, windowWidth, windowHeight, x, y);
         if (event.kind == Event::Kind::MouseMove) gui.onHover(x, y);
         else gui.onClick(x, y);
         break;
@@ -104,6 +120,7 @@ void windowProc(const Event& event) {
 }
 
 void drawFrame() {
+    clearPictureMargins(pictureAreaFor(windowWidth, windowHeight), windowWidth, windowHeight);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     // A pulse beat arrived since the last frame: exactly one pacer step.

@@ -12,15 +12,21 @@ void windowProc(const Event& event);
 // Runs the window-creation steps: user interface, sensor state, sensor link.
 void onWindowCreated(int clientWidth, int clientHeight);
 
-// Sets the viewport (height at least 1) and loads the identity into the projection matrix.
+// Sets the viewport to the window's 4:3 picture area (height at least 1), scales the bitmap
+// font with the picture and loads the identity into the projection matrix.
 void resizeViewport(int width, int height);
 
 // Draws one frame: beat step, indicator decay, panels, menu, training screen, overlay.
 void drawFrame();
 
-// Window pixels to normalised coordinates (x right, y up) by the window's real size; at
-// 800 x 600 this is x = (px/800 - 0.5)*2, y = (py/600 - 0.5)*(-2), in double precision.
+// Window pixels to normalised coordinates (x right, y up) through the window's 4:3 picture
+// area, so a click lands on what is drawn; at 800 x 600 this is x = (px/800 - 0.5)*2,
+// y = (py/600 - 0.5)*(-2), in double precision. The margins map beyond -1..1.
 void pointerToNormalised(int px, int py, int width, int height, float& x, float& y);
 
 // True once the shutdown has run; nothing is drawn after it.
 bool shutdownDone();
+
+// The display is gone: the part of the shutdown that needs none (save the settings, close
+// the sensor link), once, and only if the shutdown has not run.
+void shutdownWithoutDisplay();

@@ -237,6 +237,14 @@ DibError decodeDibUnchecked(std::span<const std::uint8_t> file, RgbImage& image)
     const std::uint64_t pixelOffset =
         hasFileHeader ? read32(d + 10) : tableStart + std::uint64_t{colorCount} * entrySize;
     if (pixelOffset > size) return DibError::ConversionError;
+    // Pixels that would start inside the headers or the colour entries in use are a damaged
+    // file, not a picture. A core header cannot say how many entries it has (a shorter table
+    // ends where the pixels begin), so there only the headers count.
+    const std::uint64_t usedEntries =
+        f.bits <= 8 && headerSize == 40
+            ? std::min<std::uint64_t>(colorCount, std::uint64_t{1} << f.bits)
+            : 0;
+    if (pixelOffset < tableStart + usedEntries * entrySize) return DibError::ConversionError;
     const std::uint8_t* src = d + pixelOffset;
     const std::size_t available = size - static_cast<std::size_t>(pixelOffset);
 

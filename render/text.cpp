@@ -3,6 +3,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "gui/gui.hpp"
 #include "platform/bitmap_font.hpp"
 
@@ -36,10 +39,23 @@ void Gui::drawText(float x, float y, float size, std::string_view text) {
     }
 }
 
+namespace {
+constexpr int kCellHeight = 60; // pixels, in the 800 x 600 picture
+int scaledCellHeight = kCellHeight;
+int builtCellHeight = 0; // 0 until the font has been built
+} // namespace
+
 void createBitmapFont() {
     // 255 lists, not 256: code 255 has none, and no bitmap-font text uses it.
-    const BitmapFontRequest request{"DadiDiva", 60, 300, kBitmapFontListBase, 255};
-    buildBitmapFont(request);
+    const BitmapFontRequest request{"DadiDiva", scaledCellHeight, 300, kBitmapFontListBase, 255};
+    builtCellHeight = buildBitmapFont(request) ? scaledCellHeight : 0;
+}
+
+void scaleBitmapFont(double scale) {
+    const int height = std::max(1, static_cast<int>(std::lround(kCellHeight * scale)));
+    if (height == scaledCellHeight) return;
+    scaledCellHeight = height;
+    if (builtCellHeight != 0) createBitmapFont();
 }
 
 void drawBitmapText(double x, double y, double z, std::size_t count, const char* bytes) {

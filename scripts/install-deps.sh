@@ -11,9 +11,13 @@ packages=(
     libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
     # halvent-report: draws session records (PNG, SVG)
     libcairo2-dev
+    # program: Xlib's error handlers, so a lost display or window ends the program in order
+    libx11-dev
     # tests: GoogleTest, image references, a virtual display driven like a person would,
     # screenshots and audio measurement, fuzzers and sanitizers (clang's runtimes)
     libgtest-dev libgmock-dev libpng-dev xvfb xauth xfonts-base xdotool x11-apps imagemagick sox python3
+    # tests on other screens: a window manager, and where it puts the window
+    openbox x11-utils
     clang libclang-rt-14-dev
     # packaging
     dpkg-dev fakeroot file

@@ -67,6 +67,10 @@ const char* volumeWord(std::int32_t volume) {
     return words[tenth];
 }
 
+void applyVolume() {
+    setMasterVolume(static_cast<std::uint32_t>(gui.volume < 0 ? 0 : gui.volume));
+}
+
 void volumeStepClicked(std::uint32_t position) {
     if (position < gui.smallButtons.size()) gui.smallButtons[position].raised = 1;
     if (position == 5) {

@@ -3,10 +3,14 @@
 
 #include <SDL2/SDL.h>
 
+#include "platform/end_signals.hpp"
+#include "platform/sdl2/display_watch.hpp"
+
 namespace {
 WindowProcedure windowProcedure = nullptr;
 bool quitPosted = false;
 int quitCode = 0;
+bool endCloseSent = false; // an end signal or a lost window is reported as one close
 
 int virtualKey(SDL_Keycode key) {
     switch (key) {
@@ -64,6 +68,12 @@ bool translate(const SDL_Event& in, Event& out) {
 
 bool pollEvent(Event& event) {
     if (quitPosted) return false;
+    if (!endCloseSent && (endRequested() || windowLost())) {
+        endCloseSent = true;
+        event = Event{};
+        event.kind = Event::Kind::Close;
+        return true;
+    }
     SDL_Event in;
     while (SDL_PollEvent(&in)) {
         event = Event{};
@@ -88,6 +98,7 @@ int quitExitCode() { return quitCode; }
 void clearQuit() {
     quitPosted = false;
     quitCode = 0;
+    endCloseSent = false;
 }
 
 bool postSensorEvent(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {

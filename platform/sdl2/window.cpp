@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/sdl2/display_watch.hpp"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -14,6 +16,7 @@ using Clock = std::chrono::steady_clock;
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool wantFullscreen = false;
+bool wantModeSwitch = false;
 
 // Pacing: vsync when the driver gives it, else sleeping to `period` between swaps.
 bool vsyncActive = false;
@@ -36,10 +39,28 @@ int displayRefreshRate() {
     return 60;
 }
 
+// The display's 800 x 600 mode, if it has one.
+SDL_DisplayMode modeSwitchTarget{};
+bool closestMode(int display, SDL_DisplayMode& found) {
+    SDL_DisplayMode wanted{};
+    wanted.w = kWidth;
+    wanted.h = kHeight;
+    return SDL_GetClosestDisplayMode(display, &wanted, &found) && found.w == kWidth &&
+           found.h == kHeight;
+}
+
 void startSelfPacing(int fps) {
     vsyncActive = false;
     period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
     nextDeadline = Clock::now() + period;
+}
+
+// The offscreen and dummy drivers show nothing: SDL falls back to them when no display
+// answers, and the program would run unseen for ever. Only an explicit request uses them.
+bool invisibleDriverNotAsked() {
+    if (SDL_getenv("SDL_VIDEODRIVER")) return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
 }
 
 } // namespace
@@ -52,7 +73,13 @@ bool displayAvailable() {
 }
 
 WindowResult createMainWindow(const WindowOptions& options) {
+    // The program catches the end signals itself (platform/end_signals.hpp).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return WindowResult::NoVideo;
+    if (invisibleDriverNotAsked()) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        return WindowResult::NoVideo;
+    }
 
     // The pixel format: RGBA colour, 16-bit depth, double buffer, nothing else.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
@@ -63,8 +90,20 @@ WindowResult createMainWindow(const WindowOptions& options) {
 
     // Created hidden: the window-creation steps run before it is shown, as on Windows.
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (!options.windowed) flags |= SDL_WINDOW_BORDERLESS;
-    window = SDL_CreateWindow("halvent", 0, 0, kWidth, kHeight, flags);
+    wantFullscreen = !options.windowed && !options.hidden;
+    // Without an 800 x 600 mode to switch to, the desktop's own mode is used, as by default.
+    wantModeSwitch = wantFullscreen && options.modeSwitch && closestMode(0, modeSwitchTarget);
+    SDL_Rect bounds{0, 0, kWidth, kHeight};
+    if (options.windowed) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    } else {
+        flags |= SDL_WINDOW_BORDERLESS;
+        // Full screen in the desktop's own mode: the window covers the display from the start,
+        // also where no window manager would make it full screen.
+        if (wantFullscreen && !wantModeSwitch && SDL_GetDisplayBounds(0, &bounds) != 0)
+            bounds = {0, 0, kWidth, kHeight};
+    }
+    window = SDL_CreateWindow("halvent", bounds.x, bounds.y, bounds.w, bounds.h, flags);
     if (!window) {
         // No configuration with the requested depth buffer is the usual reason here.
         const bool formatProblem = SDL_strstr(SDL_GetError(), "GL") != nullptr ||
@@ -72,7 +111,7 @@ WindowResult createMainWindow(const WindowOptions& options) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return formatProblem ? WindowResult::NoPixelFormat : WindowResult::WindowFailed;
     }
-    wantFullscreen = !options.windowed && !options.hidden;
+    watchDisplay(window);
     context = SDL_GL_CreateContext(window);
     if (!context) return WindowResult::CreateContext;
     if (SDL_GL_MakeCurrent(window, context) != 0) return WindowResult::MakeCurrent;
@@ -103,23 +142,15 @@ void windowClientSize(int& width, int& height) {
 
 void enterFullscreenMode() {
     if (!window) return;
-    if (wantFullscreen) {
-        SDL_DisplayMode mode{};
-        mode.w = kWidth;
-        mode.h = kHeight;
-        SDL_DisplayMode closest{};
-        const int display = SDL_GetWindowDisplayIndex(window);
-        // An 800 x 600 mode where the display has one, else the desktop's own size.
-        if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &mode, &closest) &&
-            closest.w == kWidth && closest.h == kHeight) {
-            SDL_SetWindowDisplayMode(window, &closest);
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
-        } else {
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-        }
+    if (wantFullscreen && !wantModeSwitch) {
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else if (wantModeSwitch) {
+        SDL_SetWindowDisplayMode(window, &modeSwitchTarget);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
     }
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
+    watchDisplay(window);
 }
 
 void restoreDisplayMode() {
@@ -157,6 +188,7 @@ void destroyMainWindow() {
 
 void shutdownPlatform() {
     destroyMainWindow();
+    settleDisplayErrors(); // a window destroyed by someone else makes its last requests fail
     SDL_Quit();
 }
 

@@ -663,6 +663,9 @@ def main():
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
 
+    # Screens of other sizes, the ways out and the volume live beside this file.
+    import screens
+    SCENARIOS.extend(screens.SCENARIOS)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:

@@ -172,10 +172,12 @@ def is_green_text(p):
 
 
 class Display:
-    """An Xvfb server of its own, 800 x 600 x 24, on a display number the server picks."""
+    """An Xvfb server of its own, 800 x 600 x 24 unless told, on a display number the server
+    picks."""
 
-    def __init__(self, log_dir):
+    def __init__(self, log_dir, size=(WIDTH, HEIGHT)):
         self.log_dir = log_dir
+        self.size = size
         self.process = None
         self.name = None
 
@@ -183,7 +185,8 @@ class Display:
         read_fd, write_fd = os.pipe()
         log = open(os.path.join(self.log_dir, "xvfb.log"), "wb")
         self.process = _started(subprocess.Popen(
-            [tool("Xvfb"), "-displayfd", str(write_fd), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
+            [tool("Xvfb"), "-displayfd", str(write_fd), "-screen", "0",
+             f"{self.size[0]}x{self.size[1]}x24",
              "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_fd,), stdout=log, stderr=subprocess.STDOUT, start_new_session=True))
         os.close(write_fd)

@@ -252,6 +252,18 @@ TEST(BitmapReader, BrokenFieldsGetTheirMessages) {
         RgbImage image;
         EXPECT_EQ(decode(readFile(suite() / name), image), error);
     }
+    // Pixel data said to start inside the file's own headers or colour table: damaged.
+    for (const char* name : {"g/pal8.bmp", "g/pal4.bmp", "g/rgb24.bmp", "g/rgb16-565.bmp"}) {
+        Bytes bytes = readFile(suite() / name);
+        const std::uint32_t tableEnd = bytes[10] | bytes[11] << 8 | bytes[12] << 16 |
+                                       static_cast<std::uint32_t>(bytes[13]) << 24;
+        for (std::uint32_t offset : {0u, 14u, 53u, tableEnd - 1}) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(offset));
+            put32(bytes, 10, offset);
+            RgbImage image;
+            EXPECT_EQ(decode(bytes, image), DibError::ConversionError);
+        }
+    }
 }
 
 TEST(BitmapReader, EveryCutOfAFileIsRefusedOrDecodedWithinItsBytes) {

@@ -2,13 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/settings.hpp"
 #include "gui/gui.hpp"
@@ -66,6 +70,8 @@ TEST_F(Settings, ReadingRuleOfTheFirstLine) {
         {"", "-----"},
         {"00001\n11111", "----x"},
         {"0\n111", "-xx--"}, // only the first line counts
+        {"1\r\n", "xxx--"},   // CR LF is one line end, as text mode reads it on Windows
+        {std::string("\0" "1\n", 3), "xxxx-"}, // a NUL is a character like any other
     };
     for (const Case& c : cases) {
         std::memcpy(settingsBuffer, "00000000", 9);
@@ -88,34 +94,91 @@ TEST_F(Settings, WrittenAsEightCharactersWithoutLineEnd) {
     EXPECT_EQ(saved.find('\n'), std::string::npos);
 }
 
-TEST_F(Settings, ReplacedAtomicallyWithNoTemporaryLeftBehind) {
+// Only menu.cfg (and what a test put there) may remain after a save.
+std::vector<std::string> folderEntries() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(Settings, ReplacedAtomicallyKeepingModeWithNoTemporaryLeftBehind) {
     writeFile("menu.cfg", "11111000");
+    chmod("menu.cfg", 0600);
+    mkdir("menu.cfg.tmp", 0755); // the name a fixed temporary file would take
     struct stat before {};
     ASSERT_EQ(stat("menu.cfg", &before), 0);
     saveSettings();
     struct stat after {};
     ASSERT_EQ(stat("menu.cfg", &after), 0);
     EXPECT_NE(before.st_ino, after.st_ino); // a new file was renamed over the old one
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
     EXPECT_EQ(readFile("menu.cfg"), "00000000");
-    EXPECT_FALSE(std::ifstream("menu.cfg.tmp").good());
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"menu.cfg", "menu.cfg.tmp"}));
 }
 
-TEST_F(Settings, UnwritableFolderKeepsTheOldFileAndSaysSo) {
-    writeFile("menu.cfg", "10000000");
-    if (geteuid() == 0) {
-        // Root may write anywhere: make the temporary name a folder so the write fails.
-        mkdir("menu.cfg.tmp", 0755);
-    } else {
-        chmod(".", 0555);
-    }
+TEST_F(Settings, LinksReadOnlyFilesAndFoldersInItsPlace) {
     gui.smallButtons[1].raised = 0;
+    // A link is written through: its target changes, the link stays.
+    writeFile("stored.cfg", "00000000");
+    ASSERT_EQ(symlink("stored.cfg", "menu.cfg"), 0);
+    saveSettings();
+    struct stat link {};
+    ASSERT_EQ(lstat("menu.cfg", &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(readFile("stored.cfg"), "01000000");
+    unlink("menu.cfg");
+    unlink("stored.cfg");
+
+    // A read-only file is neither written nor replaced, and the user is told.
+    writeFile("menu.cfg", "10000000");
+    chmod("menu.cfg", 0444);
     ::testing::internal::CaptureStderr();
     saveSettings();
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    chmod(".", 0755);
-    EXPECT_NE(err.find("cannot save the settings"), std::string::npos);
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("read-only"), std::string::npos) << err;
     EXPECT_EQ(readFile("menu.cfg"), "10000000");
+    struct stat file {};
+    ASSERT_EQ(stat("menu.cfg", &file), 0);
+    EXPECT_EQ(file.st_mode & 07777, 0444u);
+    unlink("menu.cfg");
+
+    // A folder of that name holds no settings: reported at start, one line at exit.
+    ASSERT_EQ(mkdir("menu.cfg", 0755), 0);
+    loadSettings();
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].first, "File not found !!!");
+    ::testing::internal::CaptureStderr();
+    saveSettings();
+    err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"menu.cfg"}));
+}
+
+TEST_F(Settings, UnwritableFolderIsWrittenInPlace) {
+    writeFile("menu.cfg", "10000000");
+    gui.smallButtons[1].raised = 0;
+    // Root writes anywhere: the save runs as an ordinary user in a child process.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(".", 65534, 65534), 0);
+        ASSERT_EQ(chown("menu.cfg", 65534, 65534), 0);
+    }
+    chmod(".", 0555);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        saveSettings();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(".", 0755);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readFile("menu.cfg"), "01000000");
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"menu.cfg"}));
 }
 
 } // namespace

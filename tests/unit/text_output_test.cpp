@@ -168,3 +168,25 @@ TEST_F(TextOutput, BitmapTextIsRedAtItsRasterPositionAndAdvances) {
     EXPECT_FLOAT_EQ(prims[0].vertices[0].r, 1);
     EXPECT_FLOAT_EQ(prims[0].vertices[0].g, 0);
 }
+
+// Bitmap text is sized in pixels: with the picture drawn 1.8 times its size the font follows,
+// so the longest warning line keeps its share of the picture and still fits in it.
+TEST_F(TextOutput, BitmapFontScalesWithThePicture) {
+    const std::string_view text = "Дождитесь готовности датчиков"_cp1251v;
+    auto advance = [&] {
+        glRasterPos3d(-0.95, -0.3, -0.2);
+        glListBase(kBitmapFontListBase);
+        glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+        GLdouble position[4] = {};
+        glGetDoublev(GL_CURRENT_RASTER_POSITION, position);
+        return position[0] - 20.0; // pixels from the line's start at x = -0.95 of 800
+    };
+    createBitmapFont();
+    const double plain = advance();
+    scaleBitmapFont(1.8);
+    const double scaled = advance();
+    scaleBitmapFont(1.0);
+    EXPECT_NEAR(scaled / plain, 1.8, 0.08);
+    EXPECT_LT(20.0 + plain, 800.0); // the line fits the picture at every scale
+    EXPECT_NEAR(advance(), plain, 0.5);
+}
