@@ -21,8 +21,10 @@ std::string base64(const std::string& bytes) {
     out.reserve((bytes.size() + 2) / 3 * 4);
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t left = bytes.size() - i;
-        std::uint32_t chunk = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-        if (left > 1) chunk |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        std::uint32_t chunk = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]))
+                              << 16;
+        if (left > 1)
+            chunk |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
         if (left > 2) chunk |= static_cast<unsigned char>(bytes[i + 2]);
         out += kDigits[(chunk >> 18) & 63];
         out += kDigits[(chunk >> 12) & 63];
@@ -36,12 +38,23 @@ std::string escapeHtml(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -13,8 +13,8 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string_view::npos ? line.npos
-                                                                           : comma - start));
+        fields.push_back(
+            line.substr(start, comma == std::string_view::npos ? line.npos : comma - start));
         if (comma == std::string_view::npos) return fields;
         start = comma + 1;
     }
@@ -62,11 +62,16 @@ RecordReadResult parseSessionRecord(std::string_view text) {
         if (!haveHeader) {
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 const int column = static_cast<int>(i);
-                if (fields[i] == "ms") msColumn = column;
-                else if (fields[i] == "interval_ms") intervalColumn = column;
-                else if (fields[i] == "phase") phaseColumn = column;
-                else if (fields[i] == "beat_in_phase") beatInPhaseColumn = column;
-                else if (fields[i] == "cycle") cycleColumn = column;
+                if (fields[i] == "ms")
+                    msColumn = column;
+                else if (fields[i] == "interval_ms")
+                    intervalColumn = column;
+                else if (fields[i] == "phase")
+                    phaseColumn = column;
+                else if (fields[i] == "beat_in_phase")
+                    beatInPhaseColumn = column;
+                else if (fields[i] == "cycle")
+                    cycleColumn = column;
             }
             if (msColumn < 0 || intervalColumn < 0 || phaseColumn < 0 || cycleColumn < 0) {
                 result.error = lineError(lineNumber, "not a session record (the header lacks "
@@ -78,7 +83,9 @@ RecordReadResult parseSessionRecord(std::string_view text) {
             continue;
         }
         RecordedBeat beat;
-        const auto field = [&fields](int column) { return fields[static_cast<std::size_t>(column)]; };
+        const auto field = [&fields](int column) {
+            return fields[static_cast<std::size_t>(column)];
+        };
         const bool good =
             fields.size() == columns && parseNumber(field(msColumn), beat.ms) &&
             parseNumber(field(intervalColumn), beat.intervalMs) &&
@@ -86,7 +93,8 @@ RecordReadResult parseSessionRecord(std::string_view text) {
             parseNumber(field(cycleColumn), beat.cycle) && beat.cycle >= 1 &&
             (beatInPhaseColumn < 0 || parseNumber(field(beatInPhaseColumn), beat.beatInPhase));
         if (!good) {
-            if (data.skippedLines++ == 0) data.firstSkippedLine = static_cast<std::int64_t>(lineNumber);
+            if (data.skippedLines++ == 0)
+                data.firstSkippedLine = static_cast<std::int64_t>(lineNumber);
             continue;
         }
         data.beats.push_back(beat);

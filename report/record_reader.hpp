@@ -8,16 +8,16 @@
 #include <vector>
 
 struct RecordedBeat {
-    std::int64_t ms = 0;          // since the session's start (a first beat may be early)
+    std::int64_t ms = 0; // since the session's start (a first beat may be early)
     std::uint32_t intervalMs = 0;
-    std::int32_t phase = 0;       // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
+    std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
     std::int32_t beatInPhase = 0;
     std::int32_t cycle = 1;
 };
 
 struct SessionRecordData {
     std::vector<RecordedBeat> beats;
-    std::int64_t skippedLines = 0;  // rows that did not parse (a crash may cut the last one)
+    std::int64_t skippedLines = 0; // rows that did not parse (a crash may cut the last one)
     std::int64_t firstSkippedLine = 0;
 };
 

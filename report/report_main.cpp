@@ -40,12 +40,15 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg == "--html") html = true;
-        else if (arg == "-o" && i + 1 < argc) output = argv[++i];
+        if (arg == "--html")
+            html = true;
+        else if (arg == "-o" && i + 1 < argc)
+            output = argv[++i];
         else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "halvent-report: unknown option '%s'\n%s", arg.c_str(), kUsage);
             return 2;
-        } else inputs.push_back(arg);
+        } else
+            inputs.push_back(arg);
     }
     if (inputs.empty()) {
         std::fputs(kUsage, stderr);
@@ -65,9 +68,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (read.record->skippedLines > 0)
-            std::fprintf(stderr, "halvent-report: %s: skipped %lld malformed line(s), the first "
-                         "at line %lld\n", path.c_str(),
-                         static_cast<long long>(read.record->skippedLines),
+            std::fprintf(stderr,
+                         "halvent-report: %s: skipped %lld malformed line(s), the first "
+                         "at line %lld\n",
+                         path.c_str(), static_cast<long long>(read.record->skippedLines),
                          static_cast<long long>(read.record->firstSkippedLine));
         ReportSession session;
         session.name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
@@ -79,10 +83,9 @@ int main(int argc, char** argv) {
     // Records named by their start times are drawn in time order; others as given.
     if (std::all_of(sessions.begin(), sessions.end(),
                     [](const ReportSession& s) { return !s.date.empty(); }))
-        std::stable_sort(sessions.begin(), sessions.end(),
-                         [](const ReportSession& a, const ReportSession& b) {
-                             return a.name < b.name;
-                         });
+        std::stable_sort(
+            sessions.begin(), sessions.end(),
+            [](const ReportSession& a, const ReportSession& b) { return a.name < b.name; });
 
     if (output.empty()) {
         const std::string& last = inputs.back();

@@ -87,7 +87,9 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     low = std::floor((low - 3) / 10) * 10;
     high = std::ceil((high + 3) / 10) * 10;
     const auto x = [&](double seconds) { return kLeft + (kRight - kLeft) * seconds / endSeconds; };
-    const auto y = [&](double hr) { return kBottom - (kBottom - kTop) * (hr - low) / (high - low); };
+    const auto y = [&](double hr) {
+        return kBottom - (kBottom - kTop) * (hr - low) / (high - low);
+    };
 
     // Phases: from each beat to the next the pacer stands where that beat put it; before the
     // first beat it stands at the start of the inhale.
@@ -96,7 +98,8 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
         const std::int32_t phase = i == 0 ? 0 : beats[i - 1].phase;
         const double from = i == 0 ? 0.0 : static_cast<double>(beats[i - 1].ms) / 1000.0;
         std::size_t j = i + 1;
-        while (j < beats.size() && beats[j - 1].phase == phase) ++j;
+        while (j < beats.size() && beats[j - 1].phase == phase)
+            ++j;
         const double to = static_cast<double>(beats[j - 1].ms) / 1000.0;
         i = j;
         if (to <= from) continue;
@@ -140,9 +143,12 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
             drawing = false;
             continue;
         }
-        const double px = x(static_cast<double>(beats[i].ms) / 1000.0), py = y(60000.0 / beats[i].intervalMs);
-        if (drawing) cairo_line_to(cr, px, py);
-        else cairo_move_to(cr, px, py);
+        const double px = x(static_cast<double>(beats[i].ms) / 1000.0),
+                     py = y(60000.0 / beats[i].intervalMs);
+        if (drawing)
+            cairo_line_to(cr, px, py);
+        else
+            cairo_move_to(cr, px, py);
         drawing = true;
     }
     cairo_stroke(cr);
@@ -167,14 +173,16 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
 
     // Title, legend and the figures in the top right corner.
     cairo_set_source_rgb(cr, 0, 0, 0);
-    text(cr, kRight, kTop - 14,
-         session.name + (session.date.empty() ? "" : "   " + session.date), 14, Align::Right);
+    text(cr, kRight, kTop - 14, session.name + (session.date.empty() ? "" : "   " + session.date),
+         14, Align::Right);
     double legendX = kLeft;
     const double legendY = kRibbonTop + kRibbonHeight + 34;
     const auto swatch = [&](Rgb colour, const char* label, bool line) {
         setColour(cr, colour);
-        if (line) cairo_rectangle(cr, legendX, legendY - 6, 18, 3);
-        else cairo_rectangle(cr, legendX, legendY - 10, 18, 12);
+        if (line)
+            cairo_rectangle(cr, legendX, legendY - 6, 18, 3);
+        else
+            cairo_rectangle(cr, legendX, legendY - 10, 18, 12);
         cairo_fill(cr);
         cairo_set_source_rgb(cr, 0, 0, 0);
         text(cr, legendX + 24, legendY, label, 12);
@@ -250,8 +258,8 @@ void drawTrendPanel(cairo_t* cr, const std::vector<ReportSession>& sessions) {
     const std::size_t labelEvery = std::max<std::size_t>(1, n / 8);
     cairo_set_source_rgb(cr, 0, 0, 0);
     for (std::size_t i = 0; i < n; i += labelEvery)
-        text(cr, x(i), bottom + 18,
-             sessions[i].date.empty() ? sessions[i].name : sessions[i].date, 11, Align::Centre);
+        text(cr, x(i), bottom + 18, sessions[i].date.empty() ? sessions[i].name : sessions[i].date,
+             11, Align::Centre);
 
     const auto series = [&](Rgb colour, auto value, double low, double high) {
         setColour(cr, colour);
@@ -264,8 +272,10 @@ void drawTrendPanel(cairo_t* cr, const std::vector<ReportSession>& sessions) {
                 continue;
             }
             const double py = bottom - (bottom - top) * (*v - low) / (high - low);
-            if (drawing) cairo_line_to(cr, x(i), py);
-            else cairo_move_to(cr, x(i), py);
+            if (drawing)
+                cairo_line_to(cr, x(i), py);
+            else
+                cairo_move_to(cr, x(i), py);
             drawing = true;
         }
         cairo_stroke(cr);
@@ -276,9 +286,11 @@ void drawTrendPanel(cairo_t* cr, const std::vector<ReportSession>& sessions) {
                 cairo_fill(cr);
             }
     };
-    series(kRmssdColour, [](const ReportSession& s) { return s.figures.rmssdMs; }, 0.0, rmssdHigh);
-    series(kArrhythmiaColour, [](const ReportSession& s) { return s.figures.arrhythmiaMean; },
-           arrhythmiaLow, arrhythmiaHigh);
+    series(
+        kRmssdColour, [](const ReportSession& s) { return s.figures.rmssdMs; }, 0.0, rmssdHigh);
+    series(
+        kArrhythmiaColour, [](const ReportSession& s) { return s.figures.arrhythmiaMean; },
+        arrhythmiaLow, arrhythmiaHigh);
 }
 
 int pictureHeight(const std::vector<ReportSession>& sessions) {
@@ -317,9 +329,12 @@ bool drawOnto(cairo_surface_t* surface, const std::vector<ReportSession>& sessio
 
 Rgb phaseTint(int phase) {
     switch (phase) {
-    case 0: return {0.76, 0.39, 0.31};
-    case 2: return {0.31, 0.39, 0.76};
-    default: return {0.31, 0.76, 0.39}; // the two holds
+    case 0:
+        return {0.76, 0.39, 0.31};
+    case 2:
+        return {0.31, 0.39, 0.76};
+    default:
+        return {0.31, 0.76, 0.39}; // the two holds
     }
 }
 
@@ -329,12 +344,13 @@ HrvFigures figuresOfRecord(const SessionRecordData& record) {
 
 bool renderReportPng(const std::vector<ReportSession>& sessions, std::string& png,
                      std::string& error) {
-    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kReportWidth,
-                                               pictureHeight(sessions)),
-                    cairo_surface_destroy);
+    Surface surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kReportWidth, pictureHeight(sessions)),
+        cairo_surface_destroy);
     if (!drawOnto(surface.get(), sessions, error)) return false;
     png.clear();
-    const cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), appendToString, &png);
+    const cairo_status_t status =
+        cairo_surface_write_to_png_stream(surface.get(), appendToString, &png);
     if (status != CAIRO_STATUS_SUCCESS) {
         error = cairo_status_to_string(status);
         return false;
@@ -346,9 +362,9 @@ bool writeReportPicture(const std::vector<ReportSession>& sessions, const std::s
                         std::string& error) {
     const bool svg = path.size() >= 4 && path.compare(path.size() - 4, 4, ".svg") == 0;
     if (svg) {
-        Surface surface(cairo_svg_surface_create(path.c_str(), kReportWidth,
-                                                 pictureHeight(sessions)),
-                        cairo_surface_destroy);
+        Surface surface(
+            cairo_svg_surface_create(path.c_str(), kReportWidth, pictureHeight(sessions)),
+            cairo_surface_destroy);
         if (!drawOnto(surface.get(), sessions, error)) return false;
         cairo_surface_finish(surface.get());
         if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {

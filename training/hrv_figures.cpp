@@ -17,7 +17,8 @@ std::optional<double> sampleSd(const std::vector<double>& values) {
     if (values.size() < 2) return std::nullopt;
     const double m = *mean(values);
     double sum = 0.0;
-    for (double v : values) sum += (v - m) * (v - m);
+    for (double v : values)
+        sum += (v - m) * (v - m);
     return std::sqrt(sum / static_cast<double>(values.size() - 1));
 }
 
@@ -82,7 +83,8 @@ HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
         figures.rmssdMs = std::sqrt(squares / n);
         figures.pnn50 = 100.0 * static_cast<double>(above50) / n;
     }
-    for (std::size_t p = 0; p < 4; ++p) figures.phaseMeanHr[p] = mean(phaseRates[p]);
+    for (std::size_t p = 0; p < 4; ++p)
+        figures.phaseMeanHr[p] = mean(phaseRates[p]);
     for (const CycleRates& c : cycles)
         if (c.inhale > 0 && c.exhale > 0)
             figures.cycleArrhythmia.push_back(c.inhaleSum / c.inhale - c.exhaleSum / c.exhale);

@@ -21,9 +21,9 @@ inline constexpr double kLongestUsableIntervalMs = 2000.0;
 
 // Every figure is empty when the beats give too little to compute it.
 struct HrvFigures {
-    std::int64_t beats = 0;      // all beats of the record
-    std::int64_t usedBeats = 0;  // beats that entered the figures
-    std::int64_t leftOut = 0;    // beats kept in the record but not in the figures
+    std::int64_t beats = 0;                     // all beats of the record
+    std::int64_t usedBeats = 0;                 // beats that entered the figures
+    std::int64_t leftOut = 0;                   // beats kept in the record but not in the figures
     std::optional<double> meanHr, minHr, maxHr; // beats a minute, from 60000 / interval
     std::optional<double> meanNnMs;
     std::optional<double> sdnnMs;  // sample standard deviation of the intervals

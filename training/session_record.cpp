@@ -69,20 +69,29 @@ std::string number(const std::optional<double>& value) {
 
 const char* recordPhaseName(std::int32_t phase) {
     switch (phase) {
-    case 0: return "inhale";
-    case 1: return "hold-in";
-    case 2: return "exhale";
-    case 3: return "hold-out";
-    default: return "";
+    case 0:
+        return "inhale";
+    case 1:
+        return "hold-in";
+    case 2:
+        return "exhale";
+    case 3:
+        return "hold-out";
+    default:
+        return "";
     }
 }
 
 const char* sessionEndName(SessionEnd how) {
     switch (how) {
-    case SessionEnd::Completed: return "completed";
-    case SessionEnd::Halted: return "halted";
-    case SessionEnd::Restarted: return "restarted";
-    case SessionEnd::Quit: return "quit";
+    case SessionEnd::Completed:
+        return "completed";
+    case SessionEnd::Halted:
+        return "halted";
+    case SessionEnd::Restarted:
+        return "restarted";
+    case SessionEnd::Quit:
+        return "quit";
     }
     return "";
 }
@@ -95,11 +104,13 @@ bool SessionRecorder::setFolder(const std::string& folder) {
     folder_.clear();
     if (folder.empty()) return true;
     std::string path = folder;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     int error = makeFolders(path);
     if (error == 0 && ::access(path.c_str(), W_OK | X_OK) != 0) error = errno;
     if (error != 0) {
-        std::fprintf(stderr, "halvent: cannot record sessions in %s (%s); sessions run unrecorded\n",
+        std::fprintf(stderr,
+                     "halvent: cannot record sessions in %s (%s); sessions run unrecorded\n",
                      path.c_str(), std::strerror(error));
         return false;
     }
@@ -116,12 +127,16 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     for (int n = 1; n < 100 && fd_ < 0; ++n) {
         const std::string path = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".csv";
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd_ >= 0) csvPath_ = path;
-        else if (errno != EEXIST) break;
+        if (fd_ >= 0)
+            csvPath_ = path;
+        else if (errno != EEXIST)
+            break;
     }
     if (fd_ < 0) {
-        std::fprintf(stderr, "halvent: cannot create a session record in %s (%s); this session "
-                     "runs unrecorded\n", folder_.c_str(), std::strerror(errno));
+        std::fprintf(stderr,
+                     "halvent: cannot create a session record in %s (%s); this session "
+                     "runs unrecorded\n",
+                     folder_.c_str(), std::strerror(errno));
         return;
     }
     startTick_ = startTick;
@@ -132,7 +147,8 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     level_ = session.level;
     cyclesPlanned_ = session.cyclesSetting;
     cyclesDone_ = 0;
-    for (std::size_t i = 0; i < 4; ++i) formula_[i] = session.phaseBeats[i];
+    for (std::size_t i = 0; i < 4; ++i)
+        formula_[i] = session.phaseBeats[i];
     pending_ = kCsvHeader;
     appendPending();
 }
@@ -160,9 +176,8 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
     std::snprintf(row, sizeof row, "%zu,%d,%u,%s,%s,%d,%d,%s,%s\n", beats_.size(),
                   static_cast<int>(static_cast<std::int32_t>(beatTick - startTick_)),
-                  static_cast<unsigned>(intervalMs),
-                  hr, recordPhaseName(session.phase), session.beatInPhase, cycle, cueFile.c_str(),
-                  breath);
+                  static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
+                  session.beatInPhase, cycle, cueFile.c_str(), breath);
     pending_ += row;
 
     if (cycle != lastCycle_) {
@@ -247,9 +262,9 @@ void SessionRecorder::writeSummary(SessionEnd how) {
                                    ", \"hold-in\": " + number(f.phaseMeanHr[1]) +
                                    ", \"exhale\": " + number(f.phaseMeanHr[2]) +
                                    ", \"hold-out\": " + number(f.phaseMeanHr[3]) + "}");
-    field("arrhythmia_bpm", "{\"per_cycle\": [" + arrhythmia + "], \"mean\": " +
-                                number(f.arrhythmiaMean) + ", \"sd\": " +
-                                number(f.arrhythmiaSd) + "}",
+    field("arrhythmia_bpm",
+          "{\"per_cycle\": [" + arrhythmia + "], \"mean\": " + number(f.arrhythmiaMean) +
+              ", \"sd\": " + number(f.arrhythmiaSd) + "}",
           true);
     json += "}\n";
 

@@ -21,7 +21,7 @@ const char* sessionEndName(SessionEnd how);
 // through a temporary file and a rename, so it is either whole or absent. Any failure prints
 // one line on stderr and ends recording; the session itself never notices.
 class SessionRecorder {
-public:
+  public:
     ~SessionRecorder();
 
     // Turns recording on into this folder (created if missing), or off for an empty string.
@@ -40,7 +40,7 @@ public:
     // Writes the rest of the rows and the summary; does nothing when no session is recorded.
     void endSession(SessionEnd how);
 
-private:
+  private:
     bool appendPending();
     void stop(const char* what, int error);
     void writeSummary(SessionEnd how);
@@ -48,9 +48,9 @@ private:
     std::string folder_;
     std::string csvPath_;
     int fd_ = -1;
-    std::string pending_;         // rows of the cycle in progress
+    std::string pending_; // rows of the cycle in progress
     std::uint32_t startTick_ = 0;
-    std::string startTime_;       // local, ISO 8601 with offset
+    std::string startTime_; // local, ISO 8601 with offset
     std::int32_t lastCycle_ = 1;
     std::vector<FigureBeat> beats_;
     // What the session was started with, for the summary.

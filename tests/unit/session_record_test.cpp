@@ -28,7 +28,8 @@ namespace {
 std::vector<std::uint32_t> realIntervals() {
     std::ifstream file(testdataDir() / "rr" / "real_rri.txt");
     std::vector<std::uint32_t> intervals;
-    for (std::uint32_t ms; file >> ms;) intervals.push_back(ms);
+    for (std::uint32_t ms; file >> ms;)
+        intervals.push_back(ms);
     return intervals;
 }
 
@@ -46,7 +47,8 @@ std::vector<Row> readCsv(const fs::path& path) {
     for (std::string line; std::getline(text, line);) {
         std::vector<std::string> fields;
         std::stringstream split(line);
-        for (std::string field; std::getline(split, field, ',');) fields.push_back(field);
+        for (std::string field; std::getline(split, field, ',');)
+            fields.push_back(field);
         if (!line.empty() && line.back() == ',') fields.emplace_back();
         if (header.empty()) {
             header = fields;
@@ -54,7 +56,8 @@ std::vector<Row> readCsv(const fs::path& path) {
         }
         EXPECT_EQ(fields.size(), header.size()) << "line: " << line;
         Row row;
-        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) row[header[i]] = fields[i];
+        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i)
+            row[header[i]] = fields[i];
         rows.push_back(row);
     }
     return rows;
@@ -74,7 +77,8 @@ int run(const std::string& command, std::string& output) {
     std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return -1;
     char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
     const int status = ::pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -92,7 +96,7 @@ const std::string kReport = std::string(HALVENT_BINARY_DIR) + "/report/halvent-r
 
 // A fresh session with formula 4-1-6-1, a settable clock, captured cues and a record folder.
 class SessionRecordTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setTickOverride(now);
         gui = Gui();
@@ -156,7 +160,8 @@ TEST_F(SessionRecordTest, RealRhythmIsKeptBeatForBeatAndItsFiguresAgreeWithAnInd
         EXPECT_EQ(row.at("beat_in_phase"), std::to_string(pacer[i].beatInPhase));
         EXPECT_EQ(row.at("cycle"), std::to_string(pacer[i].cycle));
         const auto cue = cues.find(static_cast<int>(i) + 1);
-        EXPECT_EQ(row.at("cue"), cue == cues.end() ? "" : cue->second.substr(cue->second.rfind('/') + 1));
+        EXPECT_EQ(row.at("cue"),
+                  cue == cues.end() ? "" : cue->second.substr(cue->second.rfind('/') + 1));
         EXPECT_EQ(row.at("breath"), ""); // no breath sensor reported ready
     }
 
@@ -197,8 +202,11 @@ print('\n'.join(bad) or 'agree')
     fs::path script = scratch.path() / "figures.py";
     std::ofstream(script) << check;
     std::string output;
-    ASSERT_EQ(run("/usr/bin/python3 " + script.string() + " " + csv[0].string() + " " +
-                      json[0].string(), output), 0) << output;
+    ASSERT_EQ(
+        run("/usr/bin/python3 " + script.string() + " " + csv[0].string() + " " + json[0].string(),
+            output),
+        0)
+        << output;
     EXPECT_EQ(output, "agree\n");
     const std::string summary = readText(json[0]);
     EXPECT_NE(summary.find("\"ended\": \"completed\""), std::string::npos) << summary;
@@ -221,7 +229,8 @@ print('\n'.join(bad) or 'agree')
             if (p[0] == 79 && p[1] == 194 && p[2] == 99) ++hold;
             if (p[0] == 79 && p[1] == 99 && p[2] == 194) ++exhale;
             // Dark strokes inside the plot, left of the figures box: the heart-rate curve.
-            if (x > 80 && x < 880 && y > 60 && y < 510 && p[0] < 70 && p[1] < 70 && p[2] < 70) ++curve;
+            if (x > 80 && x < 880 && y > 60 && y < 510 && p[0] < 70 && p[1] < 70 && p[2] < 70)
+                ++curve;
         }
     EXPECT_GT(inhale, 1000);
     EXPECT_GT(hold, 1000);
@@ -230,7 +239,9 @@ print('\n'.join(bad) or 'agree')
 
     // Several records add the trend panel; the page and the SVG carry the same picture.
     ASSERT_EQ(run(kReport + " " + csv[0].string() + " " + csv[0].string() + " -o " + png.string(),
-                  output), 0) << output;
+                  output),
+              0)
+        << output;
     ASSERT_TRUE(readPng(png, image, pixels));
     EXPECT_EQ(image.height, 920u);
     const fs::path page = scratch.path() / "report.html", svg = scratch.path() / "report.svg";
@@ -245,7 +256,8 @@ TEST_F(SessionRecordTest, KilledMidSessionLeavesEveryClosedCycleAndNoSummary) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         gui.session.restart();
-        for (int i = 0; i < 12 * 2 + 1 + 5; ++i) beatAfter(900); // two cycles closed, five beats on
+        for (int i = 0; i < 12 * 2 + 1 + 5; ++i)
+            beatAfter(900); // two cycles closed, five beats on
         ::raise(SIGKILL);
     }
     int status = 0;
@@ -261,8 +273,10 @@ TEST_F(SessionRecordTest, KilledMidSessionLeavesEveryClosedCycleAndNoSummary) {
     EXPECT_TRUE(filesIn(records, ".json").empty());
     EXPECT_TRUE(filesIn(records, ".tmp").empty());
     std::string output;
-    EXPECT_EQ(run(kReport + " " + csv[0].string() + " -o " + (scratch.path() / "k.png").string(),
-                  output), 0) << output;
+    EXPECT_EQ(
+        run(kReport + " " + csv[0].string() + " -o " + (scratch.path() / "k.png").string(), output),
+        0)
+        << output;
 }
 
 TEST_F(SessionRecordTest, AFullDiskOrAnUnwritableFolderOnlyStopsRecording) {
@@ -286,7 +300,8 @@ TEST_F(SessionRecordTest, AFullDiskOrAnUnwritableFolderOnlyStopsRecording) {
         const rlimit limit{700, 700}; // bytes: the header and about two cycles of rows
         ::setrlimit(RLIMIT_FSIZE, &limit);
         gui.session.restart();
-        for (int i = 0; i < 12 * 5; ++i) beatAfter(1000);
+        for (int i = 0; i < 12 * 5; ++i)
+            beatAfter(1000);
         sessionRecorder.endSession(SessionEnd::Halted);
         std::fflush(stderr);
         // The session went on: five cycles done.
@@ -320,9 +335,11 @@ TEST(HalventReport, RefusesOrSkipsBadRecordsWithAClearLine) {
         {"empty", "", 1, "empty"},
         {"not-a-record", "rr\n1000\n900\n", 1, "line 1: not a session record"},
         {"header-only", header, 1, "no beats"},
-        {"junk", header + "1,x,1000,,inhale,1,1,,\n2,5,99999999999,,inhale,1,1,,\n3,7,9,,sigh,1,1,,\n",
-         1, "line 2: no row of the record parses"},
-        {"cut-short", header + row + "3,2800,90", 0, "skipped 1 malformed line(s), the first at line 4"},
+        {"junk",
+         header + "1,x,1000,,inhale,1,1,,\n2,5,99999999999,,inhale,1,1,,\n3,7,9,,sigh,1,1,,\n", 1,
+         "line 2: no row of the record parses"},
+        {"cut-short", header + row + "3,2800,90", 0,
+         "skipped 1 malformed line(s), the first at line 4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
