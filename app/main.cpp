@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/shell.hpp"
+#include "brix.h"
 #include "platform/cp1251.hpp"
 #include "platform/end_signals.hpp"
 #include "platform/events.hpp"
@@ -17,16 +18,24 @@
 namespace {
 
 const char* kUsage =
-    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--help] [--version]\n"
+    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--sensor SOURCE] [--help]\n"
+    "              [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
-    "per heartbeat of the sensor device (here a simulated device with a pulse of 60).\n"
+    "per heartbeat of the sensor device (by default a simulated device with a pulse of 60).\n"
     "\n"
     "  --windowed     an 800 x 600 window, which may be resized, instead of full screen\n"
     "  --mode-switch  full screen in an 800 x 600 display mode where the display has one\n"
     "                 (by default full screen keeps the desktop's mode)\n"
     "  --fps N        draw N frames a second (default: the display's refresh rate);\n"
     "                 0 draws as fast as possible, for benchmarks\n"
+    "  --sensor SOURCE  where the heartbeats come from (default: simulated, or the\n"
+    "                 environment variable HALVENT_SENSOR):\n"
+    "                   simulated         a device with a steady pulse of 60/min\n"
+    "                   replay:FILE       a recording of beat-to-beat intervals, played once\n"
+    "                   replay:FILE:loop  the same, played over and over\n"
+    "                 FILE: one interval a line in ms or s, a CSV with an rr/ibi column,\n"
+    "                 or a heart-rate-monitor .hrm file\n"
     "  --record DIR   keep a record of every session in DIR (a CSV of its beats and a\n"
     "                 summary); also HALVENT_RECORD=DIR. --no-record or HALVENT_RECORD=off\n"
     "                 turns it off\n"
@@ -40,6 +49,7 @@ const char* kUsage =
 
 struct Options {
     WindowOptions window;
+    const char* sensor = nullptr; // --sensor; null when not given
     std::string recordFolder; // empty: sessions are not recorded
 };
 
@@ -85,6 +95,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
                 return false;
             }
             options.window.fps = static_cast<int>(fps);
+        } else if (arg == "--sensor" && i + 1 < argc) {
+            options.sensor = argv[++i];
         } else {
             std::fprintf(stderr, "halvent: unknown option '%s'\n%s", arg.c_str(), kUsage);
             exitCode = 2;
@@ -92,6 +104,18 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         }
     }
     return true;
+}
+
+// Hands the chosen sensor source to the link (the option wins over HALVENT_SENSOR); false
+// after one line on stderr when the name or the recording is bad.
+bool chooseSensor(const Options& options) {
+    const char* spec = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
+    if (spec == nullptr || (options.sensor == nullptr && *spec == '\0'))
+        return true; // the simulated device; an empty variable counts as unset
+    char error[512];
+    if (BrixChooseSource(spec, error, sizeof error)) return true;
+    std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);
+    return false;
 }
 
 // The text of the box for an OpenGL set-up step that failed.
@@ -114,10 +138,10 @@ int main(int argc, char** argv) {
         options.recordFolder = record;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+    if (!chooseSensor(options)) return 2;
 
     catchEndSignals(); // logout, Ctrl+C and a closed terminal end the program in order
     setDisplayLostHandler(shutdownWithoutDisplay);
-    sessionRecorder.setFolder(options.recordFolder); // an unwritable folder: one line, unrecorded
     setWindowProcedure(windowProc);
     const WindowResult created = createMainWindow(options.window);
     if (created == WindowResult::NoVideo || created == WindowResult::WindowFailed) {
@@ -127,6 +151,7 @@ int main(int argc, char** argv) {
                      created == WindowResult::NoVideo ? "no display" : "window creation failed");
         return 0;
     }
+    sessionRecorder.setFolder(options.recordFolder); // an unwritable folder: one line, unrecorded
     if (const char* failure = setupFailureText(created)) {
         showMessageBox(failure, "Error", MessageBoxButtons::Ok, MessageBoxIcon::Error);
         postQuit(0);

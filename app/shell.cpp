@@ -111,7 +111,8 @@ void windowProc(const Event& event) {
     }
     case Event::Kind::Resize: resizeViewport(event.width, event.height); break;
     case Event::Kind::Sensor:
-        if (event.message == kSensorMessage) gui.sensor.onMessage(event.wParam, event.lParam);
+        if (event.message == kSensorMessage)
+            gui.sensor.onMessage(event.wParam, event.lParam, event.tick);
         break;
     case Event::Kind::Close:
     case Event::Kind::Destroy: shutdownProgram(); break;
@@ -119,14 +120,19 @@ void windowProc(const Event& event) {
     }
 }
 
+void stepPacer() {
+    for (const std::uint32_t tick : gui.sensor.pendingBeats)
+        gui.session.onBeat(gui.inMenu != 0, tick);
+    gui.sensor.pendingBeats.clear();
+    if (gui.sensor.pulseIndicator > 0.5f)
+        gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;
+}
+
 void drawFrame() {
     clearPictureMargins(pictureAreaFor(windowWidth, windowHeight), windowWidth, windowHeight);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    // A pulse beat arrived since the last frame: exactly one pacer step.
-    if (gui.sensor.pulseIndicator == 1.0f) gui.session.onBeat(gui.inMenu != 0);
-    if (gui.sensor.pulseIndicator > 0.5f)
-        gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;
+    stepPacer();
     gui.sensor.updatePanels();
     gui.drawMenu();
     gui.drawTraining();

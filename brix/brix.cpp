@@ -1,96 +1,101 @@
-// The simulated sensor device: a worker posts a fixed six-step pattern every 500 ms.
+// The link's two exports and the choice of source: one link per process.
 #include "brix.h"
-#include "post_message.hpp"
 
-#include <pthread.h>
-#include <sched.h>
-
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <mutex>
-#include <thread>
+#include <string>
+
+#include "pulse_output.hpp"
+#include "sensor_source.hpp"
+#include "source_choice.hpp"
 
 namespace {
 
-// Shared with the worker: atomics, so the worker sees a close without a data race.
-std::atomic<bool> running{false};
-std::atomic<void*> targetWindow{nullptr};
-std::atomic<std::uint32_t> messageNumber{0};
-std::thread workerThread;
+struct Link {
+    std::mutex mutex; // Open, Close and Choose may come from different threads
+    brix::SourceChoice choice = brix::chooseSource("simulated");
+    std::unique_ptr<brix::PulseOutput> output;
+    std::unique_ptr<brix::SensorSource> source;
+};
 
-// The worker sleeps on this, so a close wakes it at once instead of killing it.
-std::mutex wakeMutex;
-std::condition_variable wake;
-
-constexpr auto kStepPeriod = std::chrono::milliseconds(500);
-constexpr std::uint32_t kHighestUnpostedMessage = 1024; // WM_USER and below are never posted
-
-// One pattern step: breath on for steps 3..5, a pulse rise at every odd step.
-void postStep(int step) {
-    const std::uintptr_t breath = step >= 3 ? 1 : 0;
-    const std::uintptr_t pulse = static_cast<std::uintptr_t>(step % 2);
-    void* window = targetWindow.load();
-    const std::uint32_t message = messageNumber.load();
-    if (window == nullptr || message <= kHighestUnpostedMessage) return;
-    // Status byte: bit 16 set, both status codes 2 (ready), copies of the two signals.
-    const std::uintptr_t wParam = 0x10000u | (pulse * 2) | breath;
-    const std::uintptr_t lParam = 0x490000u | (((breath * 8) | pulse) << 20);
-    // A failed post (a full queue) is ignored.
-    brix::postSensorMessage(window, message, wParam, static_cast<std::intptr_t>(lParam));
+// Never destroyed: a process that exits with the link open (exit() from a library, say)
+// must not destroy a mutex or condition variable that a worker still uses. The exit hook
+// below stops the workers first.
+Link& link() {
+    static Link* const instance = new Link;
+    return *instance;
 }
 
-void worker() {
-    int step = 0;
-    auto next = std::chrono::steady_clock::now();
-    std::unique_lock lock(wakeMutex);
-    while (running.load()) {
-        lock.unlock();
-        postStep(step);
-        lock.lock();
-        next += kStepPeriod;
-        wake.wait_until(lock, next, [] { return !running.load(); });
-        step = (step + 1) % 6;
-    }
+bool closeLink(Link& l) {
+    if (!l.output) return false;
+    if (l.source) l.source->stop(); // no sink call after this
+    l.output->stop();
+    l.source.reset();
+    l.output.reset();
+    return true;
 }
 
-// The worker runs at the highest priority the system grants; without the right, as it is.
-void raisePriority(std::thread& thread) {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_RR);
-    if (pthread_setschedparam(thread.native_handle(), SCHED_RR, &param) != 0) {
-        // Not permitted for ordinary users: the default policy serves a 500 ms period well.
+// Runs at exit() before the statics made earlier (the program's and its libraries') go, so
+// the workers are stopped and joined while everything they touch still exists.
+struct CloseAtExit {
+    ~CloseAtExit() {
+        Link& l = link();
+        std::lock_guard lock(l.mutex);
+        closeLink(l);
     }
+};
+
+void copyError(const std::string& text, char* error, size_t size) {
+    if (error == nullptr || size == 0) return;
+    const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+    std::memcpy(error, text.data(), n);
+    error[n] = '\0';
 }
 
 } // namespace
 
 extern "C" bool BrixOpen(void* window, uint32_t message) {
-    bool expected = false;
-    if (!running.compare_exchange_strong(expected, true)) return false;
-    targetWindow.store(window);
-    messageNumber.store(message);
+    static CloseAtExit closeAtExit;
+    Link& l = link();
+    std::lock_guard lock(l.mutex);
+    if (l.output) return false;
     try {
-        workerThread = std::thread(worker);
+        l.output = std::make_unique<brix::PulseOutput>(window, message);
+        l.source = l.choice.make();
     } catch (...) {
-        running.store(false);
+        l.output.reset();
         return false;
     }
-    raisePriority(workerThread);
+    std::string error;
+    if (!l.source || !l.source->start(*l.output, error)) {
+        l.source.reset();
+        l.output.reset();
+        return false;
+    }
     return true;
 }
 
 extern "C" bool BrixClose(void) {
-    if (!running.load()) return false;
-    {
-        std::lock_guard lock(wakeMutex);
-        running.store(false);
+    Link& l = link();
+    std::lock_guard lock(l.mutex);
+    return closeLink(l);
+}
+
+extern "C" bool BrixChooseSource(const char* spec, char* error, size_t size) {
+    brix::SourceChoice choice;
+    try {
+        choice = brix::chooseSource(spec != nullptr ? spec : "");
+    } catch (const std::exception& e) {
+        choice = {{}, std::string("cannot choose the sensor: ") + e.what()};
     }
-    wake.notify_all();
-    // The worker only waits on `wake` or posts one event, so it ends well within 100 ms.
-    if (workerThread.joinable()) workerThread.join();
-    targetWindow.store(nullptr);
-    messageNumber.store(0);
+    if (!choice.make) {
+        copyError(choice.error, error, size);
+        return false;
+    }
+    Link& l = link();
+    std::lock_guard lock(l.mutex);
+    l.choice = std::move(choice);
+    copyError("", error, size);
     return true;
 }

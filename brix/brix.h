@@ -1,22 +1,30 @@
-/* brix: the link to the breath-and-pulse sensor device. This build simulates a device with
- * both sensors ready and a steady pulse of 60 beats per minute. */
+/* brix: the link to the breath-and-pulse sensor device: by default a simulated device with
+ * both sensors ready and a steady pulse of 60 beats per minute, or a recorded heart rhythm. */
 #ifndef BRIX_H
 #define BRIX_H
 
 #include <stdbool.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Starts posting sensor messages (number `message`) to `window` from a worker thread.
- * False when the link is already open or the worker cannot start. Any thread. */
+/* Starts posting sensor messages (number `message`) to `window` from the chosen source's
+ * threads. False when the link is already open or the source cannot start. Any thread. */
 __attribute__((visibility("default"))) bool BrixOpen(void* window, uint32_t message);
 
-/* Stops the worker and waits for it (at most about 100 ms); no message is posted after it
- * returns. False when the link was not open. Same thread as BrixOpen. */
+/* Stops the source and waits for its threads (well within 100 ms); no message is posted
+ * after it returns. False when the link was not open. Same thread as BrixOpen. */
 __attribute__((visibility("default"))) bool BrixClose(void);
+
+/* Chooses the source for the next BrixOpen: "simulated" (the default), "replay:FILE" or
+ * "replay:FILE:loop". A recording is read at once. False, with one line naming the problem
+ * in `error` (`size` bytes, always terminated), when the name or the file is bad; the
+ * choice before it then stays. */
+__attribute__((visibility("default"))) bool BrixChooseSource(const char* spec, char* error,
+                                                             size_t size);
 
 #ifdef __cplusplus
 }

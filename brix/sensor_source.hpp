@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace brix {
@@ -25,6 +26,10 @@ public:
 
     // The device itself went away while in use; the program ends (the disconnection bit).
     virtual void deviceLost() = 0;
+
+    // A message exactly as given, posted at once: for the simulated device, whose fixed
+    // pattern of signals and status is the message stream itself.
+    virtual void pattern(std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/) {}
 };
 
 class SensorSource {

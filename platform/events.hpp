@@ -26,6 +26,7 @@ struct Event {
     std::uint32_t message = 0; // Sensor
     std::uintptr_t wParam = 0; // Sensor, KeyDown, Close/Destroy
     std::intptr_t lParam = 0;  // Sensor, KeyDown, Close/Destroy
+    std::uint32_t tick = 0;    // Sensor: when it was posted, on the clock of tickMs()
 };
 
 // Takes the next pending event without waiting; false when the queue is empty or the quit

@@ -9,3 +9,4 @@ std::uint32_t tickMs();
 // Tests drive the clock: while set, tickMs() returns exactly this value. Main thread only.
 void setTickOverride(std::uint32_t ms);
 void clearTickOverride();
+bool tickOverridden();

@@ -9,24 +9,27 @@ build="$root/build-bench"
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVENT_WERROR=ON \
     -DHALVENT_BENCH=ON >/dev/null
-ninja -C "$build" halvent halvent_bench halvent_swap_probe
+ninja -C "$build" halvent halvent_bench halvent_swap_probe halvent_replay_bench
 
-frame_args=() program_args=()
+frame_args=() program_args=() replay_args=(--beats 120)
 if [ "${1:-}" = "--quick" ]; then
     frame_args=(--frames 200 --warmup 250 --beats 40)
     program_args=(--runs 3 --seconds 4)
+    replay_args=(--beats 15)
 fi
 
 results="$build/bench-results.md"
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
-in_process="$(mktemp)" program="$(mktemp)"
-trap 'rm -f "$in_process" "$program"' EXIT
+in_process="$(mktemp)" program="$(mktemp)" replay="$(mktemp)"
+trap 'rm -f "$in_process" "$program" "$replay"' EXIT
 
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
     "$build/bench/halvent_bench" "${frame_args[@]}" --out "$in_process" >/dev/null
 python3 "$root/bench/program_bench.py" --program "$build/halvent" \
     --probe "$build/bench/libhalvent_swap_probe.so" --img "$root/img" \
     "${program_args[@]}" --out "$program" >/dev/null
+# A real recording through brix at real speed (two minutes by default).
+"$build/bench/halvent_replay_bench" "${replay_args[@]}" --out "$replay" >/dev/null
 
 renderer="$(SDL_VIDEODRIVER=offscreen "$build/bench/halvent_bench" --renderer 2>/dev/null || true)"
 {
@@ -40,6 +43,8 @@ renderer="$(SDL_VIDEODRIVER=offscreen "$build/bench/halvent_bench" --renderer 2>
     cat "$in_process"
     echo
     cat "$program"
+    echo
+    cat "$replay"
 } >"$results"
 cat "$results"
 echo

@@ -5,6 +5,7 @@
 #include "platform/cp1251.hpp"
 #include "platform/events.hpp"
 #include "platform/message_box.hpp"
+#include "platform/ticks.hpp"
 #include "sensor/sensor_message.hpp"
 
 namespace {
@@ -13,17 +14,20 @@ constexpr int kBreathPanelIndex = 1;
 constexpr int kPulsePanelIndex = 2;
 
 // One signal's edge rule: the first rise after a reset does not flash the indicator; every
-// rise after a fall sets it to exactly 1.0, which the frame driver counts as one beat.
-void applyEdge(bool signal, bool& on, float& armed, float& indicator) {
+// rise after a fall sets it to exactly 1.0. True for such an armed rise (a pulse beat).
+bool applyEdge(bool signal, bool& on, float& armed, float& indicator) {
+    bool armedRise = false;
     if (signal && !on) {
         on = true;
-        if (armed != 0.0f) indicator = 1.0f;
+        armedRise = armed != 0.0f;
+        if (armedRise) indicator = 1.0f;
         armed = 0.0f;
     } else if (!signal && on) {
         on = false;
         armed = 1.0f;
         indicator = 0.5f;
     }
+    return armedRise;
 }
 
 } // namespace
@@ -31,6 +35,10 @@ void applyEdge(bool signal, bool& on, float& armed, float& indicator) {
 void SensorState::reset() { *this = SensorState{}; }
 
 void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam) {
+    onMessage(wParam, lParam, tickMs());
+}
+
+void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick) {
     const auto id = static_cast<std::int32_t>((wParam >> 16) & 0xFFFF);
     if (wParam & kDisconnectedBit) {
         deviceId = 0;
@@ -51,7 +59,8 @@ void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam) {
         statusByte = status;
     }
     applyEdge((wParam & kBreathBit) != 0, breathOn, breathArmed, breathIndicator);
-    applyEdge((wParam & kPulseBit) != 0, pulseOn, pulseArmed, pulseIndicator);
+    if (applyEdge((wParam & kPulseBit) != 0, pulseOn, pulseArmed, pulseIndicator))
+        pendingBeats.push_back(tick);
 }
 
 std::optional<StatusPresentation> presentStatus(std::int32_t code) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // Status codes: -1 nothing received yet, 0 switching on, 1 searching for a signal, 2 ready;
 // 3 has no meaning and leaves the panel as it is.
@@ -18,9 +19,13 @@ struct SensorState {
     float pulseArmed = 0.0f;
     float breathIndicator = 0.5f;
     float pulseIndicator = 0.5f;
+    // Ticks (ms) of the pulse beats decoded since the last frame took them, oldest first:
+    // every armed rise counts, however many arrive between two frames.
+    std::vector<std::uint32_t> pendingBeats;
 
     void reset();
-    // Decodes one sensor message (main thread).
+    // Decodes one sensor message posted at `tick` (main thread); without a tick, now.
+    void onMessage(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick);
     void onMessage(std::uintptr_t wParam, std::intptr_t lParam);
     // Shows both status words on panel 2 (pulse) and panel 1 (breath); once per frame.
     void updatePanels();

@@ -25,17 +25,27 @@ const char* phaseCue(std::int32_t phase) {
 
 } // namespace
 
-void TrainingSession::onBeat(bool halted) {
+void TrainingSession::onBeat(bool halted) { onBeat(halted, tickMs()); }
+
+void TrainingSession::onBeat(bool halted, std::uint32_t tick) {
     if (halted) return;
     ++beatInPhase;
 
-    // Unsigned difference, so a wrap of the 32-bit tick between two beats still measures right.
-    const std::uint32_t now = tickMs();
-    const std::uint32_t interval = now - lastBeatTick;
-    // Summed modulo 2^32 like the tick itself; only a pause of weeks could reach the sign bit.
-    cycleTimeMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(cycleTimeMs) + interval);
+    // Unsigned difference, so a wrap of the 32-bit tick between two beats still measures
+    // right; a beat stamped before the last goal change (decoded in the same frame)
+    // measures 0, not four billion.
+    std::uint32_t interval = tick - lastBeatTick;
+    if (static_cast<std::int32_t>(interval) < 0) interval = 0;
+    else lastBeatTick = tick;
     beatIntervals.push_back(static_cast<float>(interval));
-    lastBeatTick = now;
+    // The first interval after a restart or goal change is the wait before the session,
+    // not a heartbeat: the cycle's mean leaves it out.
+    if (!waitBeforeFirstBeat) {
+        // Summed modulo 2^32 like the tick; only a pause of weeks could reach the sign bit.
+        cycleTimeMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(cycleTimeMs) + interval);
+        ++cycleBeats;
+    }
+    waitBeforeFirstBeat = false;
 
     const char* cue = nullptr;
     if (phase >= 0 && phase < 4 && beatInPhase > phaseBeats[static_cast<std::size_t>(phase)]) {
@@ -49,16 +59,16 @@ void TrainingSession::onBeat(bool halted) {
 
     if (phase >= 4) {
         phase = 0;
-        const std::int64_t beats = static_cast<std::int64_t>(phaseBeats[0]) + phaseBeats[1] +
-                                   phaseBeats[2] + phaseBeats[3];
-        // The steppers and presets keep inhale and exhale at least 1, so beats is positive.
-        cycleMeans.push_back(beats > 0 ? static_cast<float>(static_cast<double>(cycleTimeMs) /
-                                                            static_cast<double>(beats))
-                                       : 0.0f);
+        // The mean of the intervals this cycle measured. A cycle spans at least two beats
+        // (inhale and exhale are at least 1), so even the first holds one interval.
+        cycleMeans.push_back(cycleBeats > 0 ? static_cast<float>(static_cast<double>(cycleTimeMs) /
+                                                                 cycleBeats)
+                                            : static_cast<float>(interval));
         --cyclesLeft;
         cycleTimeMs = 0;
+        cycleBeats = 0;
     }
-    sessionRecorder.recordBeat(*this, gui.sensor, now, interval, cue);
+    sessionRecorder.recordBeat(*this, gui.sensor, tick, interval, cue);
 }
 
 void TrainingSession::restart() {
@@ -67,6 +77,10 @@ void TrainingSession::restart() {
     beatIntervals.clear();
     phase = 0;
     beatInPhase = 0;
+    // What a halted session measured does not count toward the new one's first cycle.
+    cycleTimeMs = 0;
+    cycleBeats = 0;
+    waitBeforeFirstBeat = true;
     phaseChanged = true;
     gui.inMenu = 0;
     sessionRecorder.beginSession(*this, tickMs()); // ends a session still recorded as restarted
@@ -79,6 +93,8 @@ void TrainingSession::applyGoal(std::int32_t newGoal, std::int32_t newLevel) {
     beatInPhase = 0;
     phase = 0;
     cycleTimeMs = 0;
+    cycleBeats = 0;
+    waitBeforeFirstBeat = true;
     beatIntervals.clear();
     cycleMeans.clear();
     lastBeatTick = tickMs();

@@ -19,11 +19,15 @@ struct TrainingSession {
     std::int32_t cyclesSetting = 10; // 10..60 in steps of 10
     std::int32_t goal = 7;           // row position 7..18 of the goal
     std::int32_t level = 1;          // 1..6
-    std::int32_t cycleTimeMs = 0;
+    std::int32_t cycleTimeMs = 0;     // sum of the heartbeat intervals of the current cycle
+    std::int32_t cycleBeats = 0;      // how many intervals cycleTimeMs holds
+    bool waitBeforeFirstBeat = true;  // the next interval spans the wait before the session
     std::vector<float> cycleMeans;    // mean beat interval of each finished cycle, ms
     std::vector<float> beatIntervals; // interval before each beat step, ms
 
-    // One pacer step per pulse beat; does nothing while halted (the menu is shown).
+    // One pacer step for a pulse beat at `tick` (ms); does nothing while halted (the menu is
+    // shown). Without a tick the beat is taken as now.
+    void onBeat(bool halted, std::uint32_t tick);
     void onBeat(bool halted);
     // Starts a session from its first beat with the current formula; leaves the menu.
     void restart();

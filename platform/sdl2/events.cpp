@@ -5,6 +5,7 @@
 
 #include "platform/end_signals.hpp"
 #include "platform/sdl2/display_watch.hpp"
+#include "platform/ticks.hpp"
 
 namespace {
 WindowProcedure windowProcedure = nullptr;
@@ -20,6 +21,14 @@ int virtualKey(SDL_Keycode key) {
     case SDLK_ESCAPE: return kKeyEscape;
     default: return 0;
     }
+}
+
+// SDL stamps an event with its own tick when it is pushed (the moment the sensor message
+// was posted); the link may name the tick it stands for instead (in windowID, unused by
+// user events). tickMs() counts on the same clock unless a test drives it.
+std::uint32_t stampOf(const SDL_Event& in) {
+    if (tickOverridden()) return tickMs();
+    return in.user.windowID != 0 ? in.user.windowID : in.common.timestamp;
 }
 
 // Fills `out` from an SDL event; false for events the window does not handle.
@@ -60,6 +69,7 @@ bool translate(const SDL_Event& in, Event& out) {
         out.message = static_cast<std::uint32_t>(in.user.code);
         out.wParam = reinterpret_cast<std::uintptr_t>(in.user.data1);
         out.lParam = reinterpret_cast<std::intptr_t>(in.user.data2);
+        out.tick = stampOf(in);
         return true;
     default: return false;
     }

@@ -20,4 +20,6 @@ void setTickOverride(std::uint32_t ms) {
     overrideActive.store(true, std::memory_order_release);
 }
 
+bool tickOverridden() { return overrideActive.load(std::memory_order_acquire); }
+
 void clearTickOverride() { overrideActive.store(false, std::memory_order_release); }

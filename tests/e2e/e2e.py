@@ -6,7 +6,10 @@ import argparse
 import os
 import shutil
 import signal
+import statistics
+import subprocess
 import sys
+import tempfile
 import threading
 import time
 import traceback
@@ -43,9 +46,9 @@ class Context:
         self.steps.write(f"{time.monotonic() - self.began:7.2f}  {text}\n")
         self.steps.flush()
 
-    def launch(self, settings="00000000", workdir=None):
+    def launch(self, settings="00000000", workdir=None, args=()):
         app = App(self.display, self.binary, self.repo, self.artifacts, settings=settings,
-                  workdir=workdir, log_name=f"halvent-{len(self.apps) + 1}.log")
+                  workdir=workdir, log_name=f"halvent-{len(self.apps) + 1}.log", args=args)
         app.log = self.log
         self.apps.append(app)
         self.log(f"start halvent (menu.cfg {settings!r})")
@@ -531,6 +534,202 @@ def scenario_whole_session(ctx):
     ctx.note(f"40 cues in order, one beat = {unit:.3f} s of sound")
 
 
+# ---------------------------------------------------------------------------------------------
+# A recorded heart rhythm as the sensor
+
+
+def recording_path(repo):
+    """The real recording of a resting heart (irregular, with breathing arrhythmia)."""
+    for base in (os.environ.get("HALVENT_TESTDATA_DIR"), os.path.join(repo, "..", "shared",
+                                                                        "testdata"),
+                 "/work/shared/testdata"):
+        if base and os.path.exists(os.path.join(base, "rr", "real_rri.txt")):
+            return os.path.abspath(os.path.join(base, "rr", "real_rri.txt"))
+    raise Failure("the recordings of the test data (rr/real_rri.txt) are missing")
+
+
+def read_intervals(path):
+    """The recording's intervals in seconds, as the program keeps them (glitches left out)."""
+    with open(path, encoding="ascii") as f:
+        values = [float(line) for line in f if line.strip()]
+    return [v / 1000.0 for v in values if 200 <= v <= 3000]
+
+
+def bad_sensor_choices(ctx, recording):
+    """Each bad choice: exit 2 at once, one line on stderr naming it, no settings written."""
+    folder = tempfile.mkdtemp(prefix="halvent-e2e-sensor-")
+    try:
+        with open(os.path.join(folder, "junk.txt"), "w", encoding="ascii") as f:
+            f.write("812\n790\nabout 800\n")
+        cases = [(["--sensor", "nope"], {}, "unknown sensor 'nope'"),
+                 (["--sensor", "replay:missing.txt"], {}, "missing.txt"),
+                 (["--sensor", "replay:junk.txt"], {}, "junk.txt: line 3"),
+                 ([], {"HALVENT_SENSOR": "replay:"}, "HALVENT_SENSOR"),
+                 # The option wins over the variable.
+                 (["--sensor", "bad:" + recording], {"HALVENT_SENSOR": "simulated"}, "bad:")]
+        for args, extra, expected in cases:
+            env = dict(ctx.display.env(), **extra)
+            run = subprocess.run([ctx.binary] + args, cwd=folder, env=env, timeout=10,
+                                 stdin=subprocess.DEVNULL, capture_output=True, text=True)
+            lines = run.stderr.splitlines()
+            check(run.returncode == 2, f"{args} {extra}: exit {run.returncode}, expected 2")
+            check(len(lines) == 1 and expected in lines[0],
+                  f"{args} {extra}: stderr {run.stderr!r}, expected one line with {expected!r}")
+            check(not os.path.exists(os.path.join(folder, "menu.cfg")),
+                  f"{args} {extra}: menu.cfg was written")
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+SOUND_SAMPLER = """
+import os, sys, time
+path, out = sys.argv[1], sys.argv[2]
+last = -1
+with open(out, "w") as f:
+    while True:
+        try:
+            size = os.path.getsize(path)
+        except OSError:
+            size = -1
+        if size != last:
+            f.write(f"{time.monotonic()} {size}\\n")
+            f.flush()
+            last = size
+        time.sleep(0.002)
+"""
+
+
+class SoundWallClock:
+    """When each stretch of the captured sound was written, by the wall clock. The disk audio
+    driver's own clock falls behind and catches up under load, but it writes each 23 ms
+    buffer as soon as it has mixed it, so a cue's buffer is written within one buffer of the
+    frame that started the cue. A process of its own samples the file's size, so the
+    screenshots' analysis here cannot hold it up."""
+
+    def __init__(self, path, artifacts):
+        self.path = path
+        self.log = os.path.join(artifacts, "sound-sizes.txt")
+        self.samples = []  # (monotonic s, bytes written)
+        self.process = subprocess.Popen([sys.executable, "-c", SOUND_SAMPLER, path, self.log])
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+        with open(self.log, encoding="ascii") as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 2:
+                    self.samples.append((float(parts[0]), int(parts[1])))
+
+    def wall_time(self, sound_s):
+        """The wall time by which the sound at `sound_s` into the stream had been written."""
+        offset = sound_s * BYTES_PER_SECOND
+        for at, size in self.samples:
+            if size > offset:
+                return at
+        return None
+
+
+def deviations(cue_times, want):
+    """The cues' distances (s) from `want` after the one offset that fits them best (the
+    median, so that one cue held up by a busy machine does not move the others)."""
+    offset = statistics.median(t - w for t, w in zip(cue_times, want))
+    return [abs(t - w - offset) for t, w in zip(cue_times, want)], offset
+
+
+def fit_beats(cue_times, cue_beats, beat_times):
+    """How well the cues (wall-clock seconds) fall on the recording's beats when the first
+    counted beat is each possible recording beat m: (median deviation s, worst deviation s,
+    m, offset s) of the best m. Only an offset is fitted: the delay after a beat is constant."""
+    best = None
+    for m in range(0, len(beat_times) - cue_beats[-1]):
+        found, offset = deviations(cue_times, [beat_times[m + b - 1] for b in cue_beats])
+        fit = (statistics.median(found), max(found), m, offset)
+        if best is None or fit < best:
+            best = fit
+    return best
+
+
+def scenario_sensor_replay(ctx):
+    """With a real recording of a resting heart as the sensor (--sensor replay:FILE), the
+    pulse panel reads ready and the breath panel claims no sensor; a session's cues fall on
+    the recording's own irregular beats (a constant delay after them) and the menu returns
+    after the ten cycles."""
+    recording = recording_path(ctx.repo)
+    bad_sensor_choices(ctx, recording)
+    intervals = read_intervals(recording)
+    beat_times = [0.0]
+    for rr in intervals:
+        beat_times.append(beat_times[-1] + rr)  # beat k comes beat_times[k] after the start
+
+    app = ctx.launch(args=["--sensor", "replay:" + recording])
+    image = wait_menu(app, "menu")
+    check(image.count(*box_px(PULSE_WORD), is_green_text) >= 30, "the pulse panel is not ready")
+    check(image.count(*box_px(BREATH_WORD), is_green_text) == 0,
+          "the breath panel reads ready, but a recording has no breath sensor")
+    audio_at_space = os.path.getsize(app.audio_path) / BYTES_PER_SECOND
+    clock = SoundWallClock(app.audio_path, ctx.artifacts)
+    try:
+        space = time.monotonic()
+        ctx.display.key("space")
+        check(app.poll("training-started", training_shown, 5) is not None,
+              "Space did not start the session")
+        image = app.poll("menu-after-session", menu_shown, 150, interval=0.5)
+        check(image is not None, "the menu did not return within 150 s of Space")
+        back = app.grabbed_at - space
+        time.sleep(1.0)  # the last cue plays out
+    finally:
+        clock.stop()
+    press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"))
+
+    left, _ = app.audio()
+    found = [t for t in onsets(left, AUDIO_RATE) if t >= audio_at_space]
+    templates = cue_templates(ctx.repo)
+    heard = [(clock.wall_time(t), identify(left, t, templates)[0]) for t in found]
+    check(all(t is not None for t, _ in heard), "a cue was written after the sampling ended")
+    heard = [(t - app.started, name) for t, name in heard]  # seconds after the program began
+    with open(os.path.join(ctx.artifacts, "cues.txt"), "w", encoding="utf-8") as f:
+        f.write("seconds after the program began (wall clock), cue\n")
+        for t, name in heard:
+            f.write(f"{t:8.3f}  {name}\n")
+    expected = expected_cues()
+    check([n for _, n in heard] == [c for _, c in expected],
+          f"cue order {''.join(n for _, n in heard)} differs from the formula's (see cues.txt)")
+    cue_times = [t for t, _ in heard]
+    cue_beats = [b for b, _ in expected]
+    typical, worst, m, offset = fit_beats(cue_times, cue_beats, beat_times)
+    # The same cues on a steady pulse of the recording's mean rate, for comparison.
+    mean = (beat_times[m + cue_beats[-1] - 1] - beat_times[m]) / (cue_beats[-1] - 1)
+    steady = statistics.median(deviations(cue_times, [mean * b for b in cue_beats])[0])
+    # A cue sounds in the first frame after its beat and in the next 23 ms sound buffer; on
+    # a busy machine (other builds beside) a frame now and then comes some hundred ms late.
+    # The pacer's own timing of each beat is checked to the millisecond in process.
+    found, _ = deviations(cue_times, [beat_times[m + b - 1] for b in cue_beats])
+    most = sorted(found)[int(0.8 * len(found))]
+    check(typical <= 0.08 and most <= 0.15,
+          f"the cues stray {typical * 1000:.0f} ms (median), {most * 1000:.0f} ms (80th "
+          f"percentile), up to {worst * 1000:.0f} ms, from the recording's beats (best fit: "
+          f"first counted beat {m}; see cues.txt)")
+    check(steady > 4 * typical, f"a steady pulse fits the cues about as well ({steady:.3f} s) "
+                                f"as the recording ({typical:.3f} s)")
+    # The offset is the start-up (the program began, opened the link) plus the constant
+    # delay of 1.2 s and the sound's buffering: a few seconds at most, the same for all.
+    check(1.2 <= offset <= 6.0, f"the cues come {offset:.2f} s after the recording's beats")
+    # The first counted beat is the first rise after Space.
+    first_rise_after_space = next(k for k, t in enumerate(beat_times)
+                                  if k >= 1 and t + offset > space - app.started)
+    check(abs(m - first_rise_after_space) <= 1,
+          f"the first counted beat was the recording's beat {m}, expected "
+          f"{first_rise_after_space}")
+    length = beat_times[m + 90] - beat_times[m]
+    check(length - 2.0 <= back <= length + 5.0,
+          f"the menu returned {back:.1f} s after Space; the recording's 91 beats last "
+          f"{length:.1f} s")
+    ctx.note(f"cues {typical * 1000:.0f} ms (median; worst {worst * 1000:.0f} ms) from the "
+             f"recording's beats, {offset:.2f} s after them (a steady pulse: "
+             f"{steady * 1000:.0f} ms); menu back {back:.1f} s after Space")
+
+
 def is_prompt_red(p):
     return p[0] >= 235 and p[1] <= 40 and p[2] <= 40
 
@@ -589,8 +788,9 @@ SCENARIOS = [
     ("start-and-halt", scenario_start_and_halt),
     ("sensor-prompt", scenario_sensor_prompt),
     ("whole-session", scenario_whole_session),
+    ("sensor-replay", scenario_sensor_replay),
 ]
-LONG = {"whole-session"}
+LONG = {"whole-session", "sensor-replay"}
 
 
 # ---------------------------------------------------------------------------------------------

@@ -159,6 +159,13 @@ rm -rf "$data"
 status=0
 run_launcher "$scratch/third.log" HOME="$home" XDG_DATA_HOME="$data" HALVENT_RECORD=off || status=$?
 check "HALVENT_RECORD=off records nothing" test ! -e "$data/halvent/sessions"
+# The launcher hands its arguments on: a bad sensor choice reaches the program, which names it.
+status=0
+(cd "$scratch" && env HOME="$home" XDG_DATA_HOME="$data" PATH="$root/usr/bin:/usr/bin:/bin" \
+    halvent-launch --sensor nonsense >"$scratch/sensor.log" 2>&1) || status=$?
+check "--sensor reaches the program through the launcher (status $status, expected 2)" \
+    test "$status" -eq 2
+check "the program named the bad sensor" grep -q "unknown sensor 'nonsense'" "$scratch/sensor.log"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

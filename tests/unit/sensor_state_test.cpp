@@ -32,11 +32,11 @@ protected:
         setWindowProcedure(nullptr);
         gui = Gui();
     }
-    // Feeds one step and runs the frame driver's decay as a frame would.
+    // Feeds one step and takes its beats as a frame would.
     bool stepBeats(int step) {
         state.onMessage(kW[step], kL[step]);
-        const bool beat = state.pulseIndicator == 1.0f;
-        if (state.pulseIndicator > 0.5f) state.pulseIndicator -= state.pulseIndicator / 10;
+        const bool beat = !state.pendingBeats.empty();
+        state.pendingBeats.clear();
         return beat;
     }
     SensorState state;
@@ -65,11 +65,13 @@ TEST_F(SensorDecoding, IndicatorDecaySequenceAndFallingEdge) {
     state.onMessage(0x10002, 0x590000); // first rise: not armed
     state.onMessage(0x10000, 0x490000); // fall arms
     EXPECT_EQ(state.pulseArmed, 1.0f);
-    state.onMessage(0x10002, 0x590000);
+    state.onMessage(0x10002, 0x590000, 1234);
     EXPECT_EQ(state.pulseIndicator, 1.0f);
     EXPECT_EQ(state.pulseArmed, 0.0f);
     state.onMessage(0x10000, 0x490000); // falls before a frame saw it: back to 0.5
     EXPECT_EQ(state.pulseIndicator, 0.5f);
+    // ...but the beat is counted all the same, with the tick its message was posted at.
+    EXPECT_EQ(state.pendingBeats, (std::vector<std::uint32_t>{1234}));
 }
 
 TEST_F(SensorDecoding, BreathWordStaysDimDuringTheFirstBreathOnly) {

@@ -1,11 +1,14 @@
 // The session record: beats of a real rhythm kept exactly, figures checked independently,
 // nothing half-written after a kill or a full disk, and halvent-report's picture and reader.
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -13,10 +16,15 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/shell.hpp"
+#include "brix.h"
 #include "gui/gui.hpp"
+#include "platform/events.hpp"
 #include "platform/ticks.hpp"
+#include "sensor/sensor_message.hpp"
 #include "support/test_support.hpp"
 #include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
@@ -320,6 +328,87 @@ TEST_F(SessionRecordTest, AFullDiskOrAnUnwritableFolderOnlyStopsRecording) {
     EXPECT_EQ(text.back(), '\n');
     EXPECT_GE(readCsv(csv[0]).size(), 13u); // at least the first cycle
     EXPECT_TRUE(filesIn(records, ".json").empty());
+}
+
+TEST_F(SessionRecordTest, ARealRhythmReplayedThroughTheSensorPathIsRecordedBeatForBeat) {
+    // Real time: the recording plays at its own speed through brix, the event queue and the
+    // decoder, and each beat reaches the pacer with its own time stamp.
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    clearTickOverride();
+    gui.session.applyGoal(7, 1);
+    gui.session.phaseBeats = {2, 1, 3, 1};
+    const std::vector<std::uint32_t> rr = realIntervals();
+    const fs::path recording = scratch.path() / "excerpt.txt";
+    {
+        std::ofstream out(recording);
+        for (std::size_t i = 0; i < 20; ++i)
+            out << rr[i] << "\n";
+    }
+    char error[256] = "";
+    ASSERT_TRUE(BrixChooseSource(("replay:" + recording.string()).c_str(), error, sizeof error))
+        << error;
+    int window = 0;
+    ASSERT_TRUE(BrixOpen(&window, kSensorMessage));
+    gui.session.restart();
+    struct Step {
+        std::int32_t phase, beatInPhase, cycle;
+    };
+    std::vector<Step> pacer;
+    const auto start = std::chrono::steady_clock::now();
+    auto lastBeat = start;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(40) &&
+           (pacer.size() < 19 ||
+            std::chrono::steady_clock::now() - lastBeat < std::chrono::seconds(3))) {
+        Event event;
+        while (pollEvent(event))
+            windowProc(event);
+        for (const std::uint32_t tick : gui.sensor.pendingBeats) {
+            ++beat;
+            gui.session.onBeat(gui.inMenu != 0, tick);
+            const TrainingSession& s = gui.session;
+            pacer.push_back({s.phase, s.beatInPhase, s.cyclesSetting - s.cyclesLeft + 1});
+            lastBeat = std::chrono::steady_clock::now();
+        }
+        gui.sensor.pendingBeats.clear();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    BrixClose();
+    sessionRecorder.endSession(SessionEnd::Halted);
+    SDL_Quit();
+    BrixChooseSource("simulated", error, sizeof error);
+
+    const std::vector<fs::path> csv = filesIn(records, ".csv");
+    ASSERT_EQ(csv.size(), 1u);
+    const std::vector<Row> rows = readCsv(csv[0]);
+    ASSERT_GE(pacer.size(), 19u);
+    ASSERT_EQ(rows.size(), pacer.size());
+    const char* names[] = {"inhale", "hold-in", "exhale", "hold-out"};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("beat " + std::to_string(i + 1));
+        // Exactly the intervals the pacer measured, at the pacer's own positions and cues.
+        EXPECT_EQ(rows[i].at("interval_ms"),
+                  std::to_string(static_cast<std::uint32_t>(gui.session.beatIntervals[i])));
+        EXPECT_EQ(rows[i].at("phase"), names[pacer[i].phase]);
+        EXPECT_EQ(rows[i].at("beat_in_phase"), std::to_string(pacer[i].beatInPhase));
+        EXPECT_EQ(rows[i].at("cycle"), std::to_string(pacer[i].cycle));
+        const auto cue = cues.find(static_cast<int>(i) + 1);
+        EXPECT_EQ(rows[i].at("cue"),
+                  cue == cues.end() ? "" : cue->second.substr(cue->second.rfind('/') + 1));
+    }
+    // And those are the recording's intervals: from the second beat on (the first one's
+    // interval is the wait before the session), each within a few ms of the file's.
+    std::vector<int> errors;
+    std::size_t offset = 0;
+    while (offset < 3 &&
+           std::abs(std::stoi(rows[1].at("interval_ms")) - static_cast<int>(rr[offset])) > 20)
+        ++offset;
+    for (std::size_t i = 1; i < rows.size() && i - 1 + offset < 20; ++i)
+        errors.push_back(
+            std::abs(std::stoi(rows[i].at("interval_ms")) - static_cast<int>(rr[i - 1 + offset])));
+    ASSERT_GE(errors.size(), 17u);
+    std::sort(errors.begin(), errors.end());
+    EXPECT_LE(errors[errors.size() / 2], 2) << "median error, ms";
+    EXPECT_LE(errors.back(), 17) << "worst error, ms (one frame)";
 }
 
 TEST(HalventReport, RefusesOrSkipsBadRecordsWithAClearLine) {

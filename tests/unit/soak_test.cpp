@@ -69,7 +69,8 @@ TEST(Soak, LongestSessionKeepsFrameTimeAndMemoryFlat) {
     for (int beat = 1; beat <= kBeats; ++beat) {
         now += 950 + static_cast<std::uint32_t>(beat % 7) * 25; // an uneven pulse near 60
         setTickOverride(now);
-        gui.sensor.pulseIndicator = 1.0f;
+        gui.sensor.pulseIndicator = 1.0f; // an armed rise, as the decoder leaves it
+        gui.sensor.pendingBeats.push_back(now);
         if (beat == 400) {
             drawBurst(early);
             rssAfterWarmUp = residentKb();
@@ -80,7 +81,7 @@ TEST(Soak, LongestSessionKeepsFrameTimeAndMemoryFlat) {
         } else if (beat == kBeats) {
             drawFrame(); // the frame in which the last cycle closes ends the session
         } else {
-            gui.session.onBeat(gui.inMenu != 0);
+            stepPacer();
             gui.sensor.pulseIndicator = 0.5f;
         }
     }

@@ -11,6 +11,7 @@
 #include "app/shell.hpp"
 #include "gl_feedback.hpp"
 #include "gui/gui.hpp"
+#include "platform/ticks.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/window.hpp"
 #include "render/hide_toggles.hpp"
@@ -35,7 +36,10 @@ class TrainingScreenPictureTest : public ::testing::Test {
 
     // One program frame (clear, beat step, panels, menu, training screen, overlay).
     static void drawOneFrame(bool beat = false) {
-        if (beat) gui.sensor.pulseIndicator = 1.0f;
+        if (beat) { // as the decoder leaves an armed rise
+            gui.sensor.pulseIndicator = 1.0f;
+            gui.sensor.pendingBeats.push_back(tickMs());
+        }
         drawFrame();
     }
 

@@ -273,6 +273,9 @@ TEST_F(TrainingScreenTest, BreathRingFollowsTheBreathAndShowsOnlyWhenTheSensorIs
     EXPECT_TRUE(only(prims, Element::Ring).empty());
     EXPECT_NEAR(state.breathRadius, 0.14f, 1e-6);
     EXPECT_FALSE(only(prims, Element::Disc).empty());
+    // A source with no breath sensor (code 3, a recording) draws no ring either.
+    gui.sensor.breathStatus = 3;
+    EXPECT_TRUE(only(frame(), Element::Ring).empty());
 }
 
 // Each square is two triangles; returns the centres of the squares of one row in drawing

@@ -68,9 +68,9 @@ TEST_F(Pacer, StartUpFormulaCuesPhasesAndClosesTenCycles) {
                                    {6, "play ./img/3.wav"},
                                    {8, "play ./img/4.wav"},
                                    {10, "play ./img/1.wav"}}));
-    // The first cycle also holds the interval before its first beat: ten intervals, nine beats.
+    // The wait before the first beat is no heartbeat: the first mean is of the nine others.
     ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
-    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], 10000.0f / 9.0f);
+    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], 1000.0f);
     EXPECT_EQ(gui.session.cyclesLeft, 9);
     EXPECT_EQ(gui.session.phase, 0);
     EXPECT_EQ(gui.session.beatInPhase, 1);
@@ -100,7 +100,7 @@ TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
                           {10, "play ./img/3.wav"},
                           {13, "play ./img/1.wav"}}));
     ASSERT_EQ(gui.session.cycleMeans.size(), 2u);
-    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], 7000.0f / 6.0f);
+    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], 1000.0f);
     EXPECT_FLOAT_EQ(gui.session.cycleMeans[1], 1000.0f);
     EXPECT_EQ(gui.session.phase, 0);
 
@@ -116,16 +116,27 @@ TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
     EXPECT_EQ(gui.session.cycleMeans.size(), 1u);
 }
 
-TEST_F(Pacer, UnevenBeatsGiveTheCycleMeanOverItsBeats) {
+// Each cycle's mean is the mean of its own heartbeat intervals: not the wait before the
+// first beat, nor what a halted session had measured when Space restarted it.
+TEST_F(Pacer, UnevenBeatsGiveTheCycleMeanOverItsOwnIntervals) {
     gui.session.phaseBeats = {1, 0, 1, 0};
     gui.session.restart();
-    beatAfter(600);
-    beatAfter(900);
-    beatAfter(1200);
-    ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
-    EXPECT_FLOAT_EQ(gui.session.cycleMeans[0], (600.0f + 900.0f + 1200.0f) / 2.0f);
-    EXPECT_EQ(gui.session.beatIntervals, (std::vector<float>{600.0f, 900.0f, 1200.0f}));
-    EXPECT_EQ(gui.session.cycleTimeMs, 0);
+    beatAfter(4000); // the wait before the session
+    beatAfter(900);  // exhale
+    beatAfter(1200); // inhale: the first cycle closes
+    beatAfter(500);
+    beatAfter(700);
+    EXPECT_EQ(gui.session.cycleMeans, (std::vector<float>{1050.0f, 600.0f}));
+    EXPECT_EQ(gui.session.beatIntervals, (std::vector<float>{4000, 900, 1200, 500, 700}));
+
+    beatAfter(800); // half a cycle, then Enter, a long wait and Space
+    gui.inMenu = 1;
+    now += 20000;
+    gui.session.restart();
+    beatAfter(650);
+    beatAfter(610);
+    beatAfter(590);
+    EXPECT_EQ(gui.session.cycleMeans, (std::vector<float>{600.0f}));
 }
 
 TEST_F(Pacer, BeatsWhileHaltedChangeNothing) {
@@ -181,7 +192,7 @@ TEST_F(Pacer, TickWrapBetweenTwoBeatsStillMeasuresTheInterval) {
     EXPECT_EQ(gui.session.lastBeatTick, 0x280u);
     ASSERT_EQ(gui.session.beatIntervals.size(), 2u);
     EXPECT_FLOAT_EQ(gui.session.beatIntervals[1], 768.0f);
-    EXPECT_EQ(gui.session.cycleTimeMs, 0x180 + 0x300);
+    EXPECT_EQ(gui.session.cycleTimeMs, 0x300); // the first interval is the wait before it
 }
 
 TEST_F(Pacer, GoalAndLevelChangesResetCountersButNotTheSessionLength) {

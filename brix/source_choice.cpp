@@ -1,0 +1,77 @@
+// The source names, and reading a recording's file when it is chosen.
+#include "source_choice.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "recording_reader.hpp"
+#include "replay_source.hpp"
+#include "simulated_source.hpp"
+
+namespace brix {
+namespace {
+
+constexpr std::string_view kReplay = "replay:";
+constexpr std::string_view kLoop = ":loop";
+constexpr std::streamsize kLargestRecording = 64 << 20; // days of beats; more is no recording
+
+bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = "cannot read the recording '" + path + "': it is a folder";
+        return false;
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read the recording '" + path +
+                "': " + (errno != 0 ? std::strerror(errno) : "cannot open it");
+        return false;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        error = "cannot read the recording '" + path + "': " + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    text = content.str();
+    if (static_cast<std::streamsize>(text.size()) > kLargestRecording) {
+        error = "the recording '" + path + "' is too large to be a recording of heartbeats";
+        return false;
+    }
+    return true;
+}
+
+SourceChoice chooseReplay(std::string path) {
+    bool loop = false;
+    if (path.size() > kLoop.size() &&
+        path.compare(path.size() - kLoop.size(), kLoop.size(), kLoop) == 0) {
+        path.resize(path.size() - kLoop.size());
+        loop = true;
+    }
+    if (path.empty()) return {{}, "replay needs a file: replay:FILE or replay:FILE:loop"};
+    std::string text, error;
+    if (!readWholeFile(path, text, error)) return {{}, error};
+    Recording recording = readRecording(text);
+    if (!recording.error.empty()) return {{}, path + ": " + recording.error};
+    auto intervals = std::make_shared<const std::vector<double>>(std::move(recording.intervalsMs));
+    return {[intervals, loop] { return std::make_unique<ReplaySource>(intervals, loop); }, {}};
+}
+
+} // namespace
+
+SourceChoice chooseSource(const std::string& spec) {
+    if (spec == "simulated") return {[] { return std::make_unique<SimulatedSource>(); }, {}};
+    if (spec.compare(0, kReplay.size(), kReplay) == 0)
+        return chooseReplay(spec.substr(kReplay.size()));
+    // Bluetooth LE heart-rate straps ("ble", "ble:ADDR" through makeBleSource) go here.
+    return {{},
+            "unknown sensor '" + spec + "' (choose simulated, replay:FILE or replay:FILE:loop)"};
+}
+
+} // namespace brix

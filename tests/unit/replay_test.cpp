@@ -1,0 +1,235 @@
+// Real heart rhythms through the link: a recording replayed through brix, the decoder and
+// the pacer; beats that arrive in batches; closing and exiting with the link open.
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "app/shell.hpp"
+#include "brix.h"
+#include "brix/pulse_output.hpp"
+#include "gui/gui.hpp"
+#include "platform/events.hpp"
+#include "support/test_support.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+double msBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+std::vector<double> realIntervals(std::size_t count) {
+    std::ifstream in(testdataDir() / "rr" / "real_rri.txt");
+    std::vector<double> out;
+    double ms = 0;
+    while (out.size() < count && in >> ms)
+        out.push_back(ms);
+    return out;
+}
+
+class Replay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        gui = Gui();
+    }
+    void TearDown() override {
+        BrixClose();
+        char error[256];
+        BrixChooseSource("simulated", error, sizeof error);
+        SDL_Quit();
+        gui = Gui();
+    }
+
+    ScratchDirectory scratch;
+    int window = 0; // any non-null handle
+};
+
+// The session measures each beat on the tick its message was posted with, so its intervals
+// are the recording's, however late the frames come; a frame loop that stalls for 2.5 s in
+// the middle still steps once for every beat, and the recording's end reads "searching".
+TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
+    const std::vector<double> rr = realIntervals(14);
+    ASSERT_EQ(rr.size(), 14u);
+    {
+        std::ofstream file("rest.txt");
+        for (double ms : rr)
+            file << ms << "\n";
+    }
+    char error[256] = "unset";
+    ASSERT_TRUE(BrixChooseSource("replay:rest.txt", error, sizeof error)) << error;
+    EXPECT_STREQ(error, "");
+    gui.session.cyclesSetting = 60;
+    gui.session.restart();
+    const auto start = Clock::now();
+    ASSERT_TRUE(BrixOpen(&window, 2024));
+
+    double total = brix::PulseOutput::kBeatDelay / milliseconds(1) + 500.0;
+    for (double ms : rr)
+        total += ms;
+    bool stalled = false;
+    while (msBetween(start, Clock::now()) < total) {
+        Event event;
+        while (pollEvent(event))
+            windowProc(event);
+        stepPacer();
+        if (!stalled && msBetween(start, Clock::now()) > total / 2) {
+            std::this_thread::sleep_for(milliseconds(2500)); // a frame that takes 2.5 s
+            stalled = true;
+        }
+        std::this_thread::sleep_for(milliseconds(16));
+    }
+
+    // The first rise is not armed; the second is the session's first beat and measures the
+    // wait before it, so the recording's intervals from the third on are the session's.
+    const std::vector<float>& got = gui.session.beatIntervals;
+    ASSERT_EQ(got.size(), rr.size() - 1) << "a beat was lost";
+    std::vector<double> errors;
+    for (std::size_t i = 1; i < got.size(); ++i)
+        errors.push_back(std::abs(got[i] - rr[i + 1]));
+    std::sort(errors.begin(), errors.end());
+    EXPECT_LE(errors[errors.size() / 2], 2.0) << "median interval error";
+    EXPECT_LE(errors.back(), 20.0) << "worst interval error";
+    // The first cycle (formula 1-4-2-2) closed at the tenth beat: its mean is that of its
+    // own nine heartbeat intervals, not of the wait before the session.
+    ASSERT_EQ(gui.session.cycleMeans.size(), 1u);
+    double own = 0;
+    for (std::size_t i = 2; i <= 10; ++i)
+        own += rr[i];
+    EXPECT_NEAR(gui.session.cycleMeans[0], own / 9, 2.0);
+    EXPECT_EQ(gui.sensor.pulseStatus, 1);  // the recording has ended
+    EXPECT_EQ(gui.sensor.breathStatus, 3); // no breath sensor: the panel stays as it was
+}
+
+// A strap sends its beats about once a second, several at once; they come out spaced by
+// their own intervals, a constant delay after they happened, high and low at least 20 ms.
+TEST_F(Replay, BatchedBeatsComeOutEvenlySpacedAfterAConstantDelay) {
+    brix::PulseOutput output(&window, 2024);
+    const auto t0 = Clock::now() + milliseconds(50);
+    const double tick0 = SDL_GetTicks() + 50.0; // t0 on the clock of the messages' ticks
+    const double rr = 380;                      // about 158/min
+    const int beats = 12;
+    // Beat k happened at t0 + k*rr; each second, the beats of that second arrive together.
+    std::thread strap([&] {
+        int k = 1;
+        for (int second = 1; k <= beats; ++second) {
+            const auto arrival = t0 + milliseconds(1000 * second);
+            std::this_thread::sleep_until(arrival);
+            for (; k <= beats && k * rr <= 1000.0 * second; ++k)
+                output.beat(rr, arrival);
+        }
+    });
+    // Each message's tick: the moment a rise was due, the moment a fall was posted.
+    std::vector<double> rises, falls;
+    bool high = false;
+    while (Clock::now() < t0 + milliseconds(static_cast<int>(beats * rr) + 3000)) {
+        Event e;
+        while (pollEvent(e)) {
+            if (e.kind != Event::Kind::Sensor) continue;
+            const bool pulse = (e.wParam & 2) != 0;
+            if (pulse && !high) rises.push_back(e.tick - tick0);
+            if (!pulse && high) falls.push_back(e.tick - tick0);
+            high = pulse;
+        }
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    strap.join();
+    output.stop();
+    ASSERT_EQ(rises.size(), static_cast<std::size_t>(beats));
+    ASSERT_EQ(falls.size(), static_cast<std::size_t>(beats));
+    // The first batch's last beat came 240 ms before it arrived, which the delay keeps.
+    const double firstDelay = rises[0] - rr;
+    EXPECT_NEAR(firstDelay, 1200.0 + 240.0, 3.0);
+    for (std::size_t i = 1; i < rises.size(); ++i) {
+        EXPECT_NEAR(rises[i] - rises[i - 1], rr, 2.0) << "rise " << i;
+        EXPECT_NEAR(rises[i] - rr * static_cast<double>(i + 1), firstDelay, 2.0)
+            << "beat " << i + 1;
+    }
+    for (std::size_t i = 0; i < rises.size(); ++i) {
+        EXPECT_GE(falls[i] - rises[i], 19.0) << "beat " << i + 1;
+        if (i + 1 < rises.size()) EXPECT_GE(rises[i + 1] - falls[i], 19.0) << "beat " << i + 1;
+    }
+}
+
+// Closing stops a replay and its edge worker within 100 ms; nothing is posted after it.
+TEST_F(Replay, CloseIsQuickAndNothingIsPostedAfterIt) {
+    {
+        std::ofstream file("steady.txt");
+        file << "600\n";
+    }
+    char error[256];
+    ASSERT_TRUE(BrixChooseSource("replay:steady.txt:loop", error, sizeof error)) << error;
+    ASSERT_TRUE(BrixOpen(&window, 2024));
+    std::this_thread::sleep_for(milliseconds(2300)); // the edge worker runs too
+    const auto before = Clock::now();
+    EXPECT_TRUE(BrixClose());
+    EXPECT_LT(msBetween(before, Clock::now()), 100.0);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    std::this_thread::sleep_for(milliseconds(700));
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0);
+}
+
+// A process that exits with the link open (exit() called from a library, such as X's
+// handler of a lost display) ends at once and cleanly instead of aborting or hanging.
+TEST_F(Replay, ExitWithTheLinkOpenEndsAtOnceAndCleanly) {
+    std::ofstream("steady.txt") << "600\n";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto started = Clock::now();
+    EXPECT_EXIT(
+        {
+            char error[256];
+            BrixChooseSource("replay:steady.txt:loop", error, sizeof error);
+            BrixOpen(&window, 2024);
+            std::this_thread::sleep_for(milliseconds(1700)); // both workers wait now
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_LT(msBetween(started, Clock::now()), 1700.0 + 1000.0);
+}
+
+// A bad choice names its problem in one line and leaves the choice before it in place.
+TEST_F(Replay, BadChoicesAreRefusedWithOneLine) {
+    std::ofstream("junk.csv") << "time,hr\n0,70\n";
+    const struct {
+        const char* spec;
+        const char* error;
+    } cases[] = {
+        {"ble", "unknown sensor 'ble' (choose simulated, replay:FILE or replay:FILE:loop)"},
+        {"", "unknown sensor '' (choose simulated, replay:FILE or replay:FILE:loop)"},
+        {"replay:", "replay needs a file: replay:FILE or replay:FILE:loop"},
+        {"replay:missing.txt",
+         "cannot read the recording 'missing.txt': No such file or directory"},
+        {"replay:.", "cannot read the recording '.': it is a folder"},
+        {"replay:junk.csv:loop", "junk.csv: line 1: no interval column in the header (name one "
+                                 "rr, ibi, rr_ms or RR-interval)"},
+    };
+    for (const auto& c : cases) {
+        char error[512] = "unset";
+        EXPECT_FALSE(BrixChooseSource(c.spec, error, sizeof error));
+        EXPECT_STREQ(error, c.error);
+    }
+    char tiny[8];
+    EXPECT_FALSE(BrixChooseSource("nonsense", tiny, sizeof tiny));
+    EXPECT_STREQ(tiny, "unknown");
+    // Still the simulated device: its first message at once.
+    ASSERT_TRUE(BrixOpen(&window, 2024));
+    std::this_thread::sleep_for(milliseconds(100));
+    SDL_Event e;
+    ASSERT_EQ(SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_USEREVENT, SDL_USEREVENT), 1);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(e.user.data1), 0x10000u);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(e.user.data2), 0x490000);
+}
+
+} // namespace
