@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
     } else {
         writeReportPicture(sessions, output, error);
     }
+    releaseDrawingCaches();
     if (!error.empty()) {
         std::fprintf(stderr, "halvent-report: %s: %s\n", output.c_str(), error.c_str());
         return 1;

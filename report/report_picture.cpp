@@ -3,6 +3,7 @@
 
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -386,4 +387,9 @@ bool writeReportPicture(const std::vector<ReportSession>& sessions, const std::s
         return false;
     }
     return true;
+}
+
+void releaseDrawingCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }

@@ -35,3 +35,6 @@ bool writeReportPicture(const std::vector<ReportSession>& sessions, const std::s
 // The picture as PNG bytes in memory, for the HTML page.
 bool renderReportPng(const std::vector<ReportSession>& sessions, std::string& png,
                      std::string& error);
+// Frees the font and surface caches Cairo and fontconfig keep for the process, so a leak
+// checker sees only what the report itself holds. Call once, after the last drawing.
+void releaseDrawingCaches();
