@@ -34,6 +34,8 @@ const char* kUsage =
     "                   simulated         a device with a steady pulse of 60/min\n"
     "                   replay:FILE       a recording of beat-to-beat intervals, played once\n"
     "                   replay:FILE:loop  the same, played over and over\n"
+    "                   ble               the first Bluetooth LE heart-rate strap found\n"
+    "                   ble:AA:BB:CC:DD:EE:FF  that strap\n"
     "                 FILE: one interval a line in ms or s, a CSV with an rr/ibi column,\n"
     "                 or a heart-rate-monitor .hrm file\n"
     "  --record DIR   keep a record of every session in DIR (a CSV of its beats and a\n"

@@ -1,8 +1,6 @@
 // The simulated device's worker and its six-step pattern.
 #include "simulated_source.hpp"
-
-#include <pthread.h>
-#include <sched.h>
+#include "thread_priority.hpp"
 
 #include <cstdint>
 
@@ -10,15 +8,6 @@ namespace brix {
 namespace {
 
 constexpr auto kStepPeriod = std::chrono::milliseconds(500);
-
-// The worker runs at the highest priority the system grants; without the right, as it is.
-void raisePriority(std::thread& thread) {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_RR);
-    if (pthread_setschedparam(thread.native_handle(), SCHED_RR, &param) != 0) {
-        // Not permitted for ordinary users: the default policy serves a 500 ms period well.
-    }
-}
 
 } // namespace
 
@@ -34,7 +23,7 @@ bool SimulatedSource::start(SourceSink& sink, std::string& error) {
         error = std::string("cannot start the simulated device: ") + e.what();
         return false;
     }
-    raisePriority(worker_);
+    raiseWorkerPriority(worker_);
     return true;
 }
 

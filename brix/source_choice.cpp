@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "ble_source.hpp"
 #include "recording_reader.hpp"
 #include "replay_source.hpp"
 #include "simulated_source.hpp"
@@ -18,6 +19,8 @@ namespace {
 
 constexpr std::string_view kReplay = "replay:";
 constexpr std::string_view kLoop = ":loop";
+constexpr std::string_view kBle = "ble";
+constexpr std::string_view kBleAddress = "ble:";
 constexpr std::streamsize kLargestRecording = 64 << 20; // days of beats; more is no recording
 
 bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
@@ -63,15 +66,25 @@ SourceChoice chooseReplay(std::string path) {
     return {[intervals, loop] { return std::make_unique<ReplaySource>(intervals, loop); }, {}};
 }
 
+// A Bluetooth LE heart-rate strap: the first one found, or the one at an address.
+SourceChoice chooseBle(const std::string& spec) {
+    const std::string address = spec == kBle ? std::string() : spec.substr(kBleAddress.size());
+    if (spec != kBle && !isBluetoothAddress(address))
+        return {{}, "'" + address + "' is not a Bluetooth address (ble:AA:BB:CC:DD:EE:FF)"};
+    return {[address] { return makeBleSource(address); }, {}};
+}
+
 } // namespace
 
 SourceChoice chooseSource(const std::string& spec) {
     if (spec == "simulated") return {[] { return std::make_unique<SimulatedSource>(); }, {}};
     if (spec.compare(0, kReplay.size(), kReplay) == 0)
         return chooseReplay(spec.substr(kReplay.size()));
-    // Bluetooth LE heart-rate straps ("ble", "ble:ADDR" through makeBleSource) go here.
+    if (spec == kBle || spec.compare(0, kBleAddress.size(), kBleAddress) == 0)
+        return chooseBle(spec);
     return {{},
-            "unknown sensor '" + spec + "' (choose simulated, replay:FILE or replay:FILE:loop)"};
+            "unknown sensor '" + spec +
+                "' (choose simulated, replay:FILE, replay:FILE:loop, ble or ble:ADDRESS)"};
 }
 
 } // namespace brix

@@ -1,4 +1,5 @@
-// Choosing the sensor source from its name: "simulated", "replay:FILE", "replay:FILE:loop".
+// Choosing the sensor source from its name: "simulated", "replay:FILE", "replay:FILE:loop",
+// "ble", "ble:AA:BB:CC:DD:EE:FF".
 #pragma once
 
 #include <functional>

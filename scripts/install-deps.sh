@@ -19,8 +19,14 @@ packages=(
     # tests on other screens: a window manager, and where it puts the window
     openbox x11-utils
     clang libclang-rt-14-dev
+    # Bluetooth LE heart-rate straps: BlueZ over the system bus through sd-bus; the tests run a
+    # private bus (dbus-daemon) with a fake BlueZ written with python3-dbus and GLib (python3-gi)
+    libsystemd-dev dbus-daemon python3-dbus python3-gi
     # packaging
     dpkg-dev fakeroot file
+    # the Windows build: mingw-w64 cross compilers (posix threads), GoogleTest's sources to
+    # build with them, and Wine (32-bit from the i386 architecture) to run it in the tests
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386 unzip
 )
 
 missing=()
@@ -42,5 +48,9 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine comes from the i386 architecture.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 "${sudo_cmd[@]}" apt-get update
 "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -23,12 +23,13 @@ ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" \
 echo "-- thread (sensor link and events)"
 cmake -S "$root" -B "$root/build-tsan" -G Ninja -DHALVENT_SANITIZE=thread -DHALVENT_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=Debug -DHALVENT_WERROR=ON >/dev/null
-ninja -C "$root/build-tsan" brix_test shell_test sensor_state_test replay_test
-ctest --test-dir "$root/build-tsan" --output-on-failure -R '^(Brix|Shell|SensorDecoding|Replay)\.'
+ninja -C "$root/build-tsan" brix_test shell_test sensor_state_test replay_test \
+    ble_source_test
+ctest --test-dir "$root/build-tsan" --output-on-failure -R '^(Brix|Shell|SensorDecoding|Replay|BleSource)\.'
 
 echo "-- fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DHALVENT_BENCH=OFF \
     -DHALVENT_FUZZ=ON -DHALVENT_WERROR=ON >/dev/null
 ninja -C "$root/build-fuzz" dib_reader_fuzz tga_reader_fuzz sensor_decoder_fuzz settings_reader_fuzz \
-    recording_reader_fuzz record_reader_fuzz
+    recording_reader_fuzz hr_measurement_fuzz record_reader_fuzz
 ctest --test-dir "$root/build-fuzz" --output-on-failure -L fuzz

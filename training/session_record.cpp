@@ -1,17 +1,15 @@
 // Writes the session record: rows appended per cycle, summary replaced whole by a rename.
 #include "training/session_record.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <ctime>
 #include <optional>
 
+#include "platform/append_file.hpp"
+#include "platform/file_replace.hpp"
 #include "sensor/sensor_state.hpp"
 #include "training/training_session.hpp"
 
@@ -22,40 +20,24 @@ namespace {
 constexpr const char* kCsvHeader =
     "beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath\n";
 
-// Writes all of text, retrying short writes; the errno of the failure, or 0.
-int writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return ENOSPC;
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-// Creates each missing folder of the path, like mkdir -p.
-int makeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return errno;
-        if (slash == std::string::npos) return 0;
-    }
-}
-
-// Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name).
+// Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name). The
+// offset is worked out from the two broken-down times, since not every C library's strftime
+// writes %z as digits.
 std::string localTime(std::time_t when, bool forFileName) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = *std::localtime(&when); // main thread only: the static buffer is ours
+    const std::tm utc = *std::gmtime(&when);
     char text[40];
-    std::strftime(text, sizeof text, forFileName ? "%Y-%m-%dT%H-%M-%S" : "%Y-%m-%dT%H:%M:%S%z",
+    std::strftime(text, sizeof text, forFileName ? "%Y-%m-%dT%H-%M-%S" : "%Y-%m-%dT%H:%M:%S",
                   &local);
-    std::string result = text;
-    if (!forFileName && result.size() == 24) result.insert(22, ":"); // +0100 -> +01:00
-    return result;
+    if (forFileName) return text;
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+    const int minutes =
+        days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%c%02d:%02d", minutes < 0 ? '-' : '+',
+                  std::abs(minutes) / 60, std::abs(minutes) % 60);
+    return std::string(text) + offset;
 }
 
 std::string number(const std::optional<double>& value) {
@@ -96,9 +78,9 @@ const char* sessionEndName(SessionEnd how) {
     return "";
 }
 
-SessionRecorder::~SessionRecorder() {
-    if (fd_ >= 0) ::close(fd_);
-}
+SessionRecorder::SessionRecorder() : file_(std::make_unique<AppendFile>()) {}
+
+SessionRecorder::~SessionRecorder() = default;
 
 bool SessionRecorder::setFolder(const std::string& folder) {
     folder_.clear();
@@ -107,11 +89,11 @@ bool SessionRecorder::setFolder(const std::string& folder) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     int error = makeFolders(path);
-    if (error == 0 && ::access(path.c_str(), W_OK | X_OK) != 0) error = errno;
+    if (error == 0) error = folderWritable(path);
     if (error != 0) {
         std::fprintf(stderr,
                      "halvent: cannot record sessions in %s (%s); sessions run unrecorded\n",
-                     path.c_str(), std::strerror(error));
+                     path.c_str(), systemErrorText(error).c_str());
         return false;
     }
     folder_ = path;
@@ -123,20 +105,19 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     if (!enabled()) return;
     const std::time_t now = std::time(nullptr);
     const std::string stem = folder_ + "/" + localTime(now, true);
-    // Two sessions started within one second get "-2", "-3", ...; O_EXCL never reuses a file.
-    for (int n = 1; n < 100 && fd_ < 0; ++n) {
+    // Two sessions started within one second get "-2", "-3", ...; a file is never reused.
+    int error = 0;
+    for (int n = 1; n < 100; ++n) {
         const std::string path = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".csv";
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd_ >= 0)
-            csvPath_ = path;
-        else if (errno != EEXIST)
-            break;
+        error = file_->createNew(path);
+        if (error == 0) csvPath_ = path;
+        if (error != EEXIST) break;
     }
-    if (fd_ < 0) {
+    if (error != 0) {
         std::fprintf(stderr,
                      "halvent: cannot create a session record in %s (%s); this session "
                      "runs unrecorded\n",
-                     folder_.c_str(), std::strerror(errno));
+                     folder_.c_str(), systemErrorText(error).c_str());
         return;
     }
     startTick_ = startTick;
@@ -156,7 +137,7 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
 void SessionRecorder::recordBeat(const TrainingSession& session, const SensorState& sensor,
                                  std::uint32_t beatTick, std::uint32_t intervalMs,
                                  const char* cue) {
-    if (fd_ < 0) return;
+    if (!file_->isOpen()) return;
     // The pacer's position after this step: the beat that closes cycle n begins cycle n + 1.
     const std::int32_t cycle = session.cyclesSetting - session.cyclesLeft + 1;
     cyclesDone_ = session.cyclesSetting - session.cyclesLeft;
@@ -174,11 +155,12 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     const char* breath = sensor.breathStatus == 2 ? (sensor.breathOn ? "1" : "0") : "";
     char row[160];
     // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
-    std::snprintf(row, sizeof row, "%zu,%d,%u,%s,%s,%d,%d,%s,%s\n", beats_.size(),
+    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s\n",
                   static_cast<int>(static_cast<std::int32_t>(beatTick - startTick_)),
                   static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
-                  session.beatInPhase, cycle, cueFile.c_str(), breath);
-    pending_ += row;
+                  static_cast<int>(session.beatInPhase), static_cast<int>(cycle), cueFile.c_str(),
+                  breath);
+    pending_ += std::to_string(beats_.size()) + row;
 
     if (cycle != lastCycle_) {
         lastCycle_ = cycle;
@@ -188,41 +170,25 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
 }
 
 void SessionRecorder::endSession(SessionEnd how) {
-    if (fd_ < 0) return;
+    if (!file_->isOpen()) return;
     if (!appendPending()) return;
-    ::close(fd_);
-    fd_ = -1;
+    file_->close();
     writeSummary(how);
     csvPath_.clear();
 }
 
 bool SessionRecorder::appendPending() {
-    struct stat before {};
-    ::fstat(fd_, &before);
-    if (const int error = writeAll(fd_, pending_); error != 0) {
-        // Cut a half-written row away, so what the file holds still parses.
-        if (::ftruncate(fd_, before.st_size) != 0) {
-            // Nothing more to do: the reader skips a broken last line.
-        }
-        stop("recording stopped", error);
-        return false;
-    }
-    pending_.clear();
     // Synced per cycle: a power cut then loses at most the cycle in progress.
-    if (::fdatasync(fd_) != 0 && errno != EINVAL) {
-        stop("recording stopped", errno);
+    if (const int error = file_->appendAndSync(pending_); error != 0) {
+        std::fprintf(stderr, "halvent: recording stopped: %s (%s); the session goes on\n",
+                     csvPath_.c_str(), systemErrorText(error).c_str());
+        file_->close();
+        pending_.clear();
+        csvPath_.clear();
         return false;
     }
-    return true;
-}
-
-void SessionRecorder::stop(const char* what, int error) {
-    std::fprintf(stderr, "halvent: %s: %s (%s); the session goes on unrecorded\n", what,
-                 csvPath_.c_str(), std::strerror(error));
-    ::close(fd_);
-    fd_ = -1;
     pending_.clear();
-    csvPath_.clear();
+    return true;
 }
 
 void SessionRecorder::writeSummary(SessionEnd how) {
@@ -268,18 +234,8 @@ void SessionRecorder::writeSummary(SessionEnd how) {
           true);
     json += "}\n";
 
+    // Replaced whole through a temporary file and a rename: a summary is complete or absent.
     const std::string path = csvPath_.substr(0, csvPath_.size() - 4) + ".json";
-    const std::string temporary = path + ".tmp";
-    int error = 0;
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) error = errno;
-    if (error == 0) error = writeAll(fd, json);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (fd >= 0 && ::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        std::fprintf(stderr, "halvent: cannot write the session summary %s (%s)\n", path.c_str(),
-                     std::strerror(error));
-    }
+    if (std::string error; !replaceFileContents(path.c_str(), json, error))
+        std::fprintf(stderr, "halvent: the session summary was not written: %s\n", error.c_str());
 }

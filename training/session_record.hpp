@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "training/hrv_figures.hpp"
 
+class AppendFile;
 struct SensorState;
 struct TrainingSession;
 
@@ -22,6 +24,7 @@ const char* sessionEndName(SessionEnd how);
 // one line on stderr and ends recording; the session itself never notices.
 class SessionRecorder {
   public:
+    SessionRecorder();
     ~SessionRecorder();
 
     // Turns recording on into this folder (created if missing), or off for an empty string.
@@ -42,12 +45,11 @@ class SessionRecorder {
 
   private:
     bool appendPending();
-    void stop(const char* what, int error);
     void writeSummary(SessionEnd how);
 
     std::string folder_;
     std::string csvPath_;
-    int fd_ = -1;
+    std::unique_ptr<AppendFile> file_;
     std::string pending_; // rows of the cycle in progress
     std::uint32_t startTick_ = 0;
     std::string startTime_; // local, ISO 8601 with offset

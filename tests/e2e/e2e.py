@@ -564,6 +564,7 @@ def bad_sensor_choices(ctx, recording):
         cases = [(["--sensor", "nope"], {}, "unknown sensor 'nope'"),
                  (["--sensor", "replay:missing.txt"], {}, "missing.txt"),
                  (["--sensor", "replay:junk.txt"], {}, "junk.txt: line 3"),
+                 (["--sensor", "ble:C0:FF:EE"], {}, "'C0:FF:EE' is not a Bluetooth address"),
                  ([], {"HALVENT_SENSOR": "replay:"}, "HALVENT_SENSOR"),
                  # The option wins over the variable.
                  (["--sensor", "bad:" + recording], {"HALVENT_SENSOR": "simulated"}, "bad:")]
@@ -730,6 +731,91 @@ def scenario_sensor_replay(ctx):
              f"{steady * 1000:.0f} ms); menu back {back:.1f} s after Space")
 
 
+# ---------------------------------------------------------------------------------------------
+# A Bluetooth LE heart-rate strap as the sensor (a fake BlueZ on a private bus)
+
+
+class DisplayWithBus:
+    """The display, with the private system bus in the environment of what runs on it."""
+
+    def __init__(self, display, address):
+        self._display = display
+        self._address = address
+
+    def env(self):
+        return dict(self._display.env(), DBUS_SYSTEM_BUS_ADDRESS=self._address)
+
+    def __getattr__(self, name):
+        return getattr(self._display, name)
+
+
+def scenario_sensor_strap(ctx):
+    """With a strap playing a real irregular recording (--sensor ble), the pulse panel reads
+    ready once beats flow and the breath panel claims no sensor; a session's cues fall on the
+    strap's beats (a constant delay after them), and Esc ends the program promptly after
+    the strap was told to stop notifying."""
+    from fake_strap import FakeStrap  # noqa: E402 (needed by this scenario only)
+
+    recording = recording_path(ctx.repo)
+    intervals = read_intervals(recording)
+    beat_times = [0.0]
+    for rr in intervals:
+        beat_times.append(beat_times[-1] + rr)
+    strap = FakeStrap("play", recording, ctx.artifacts)
+    try:
+        app = App(DisplayWithBus(ctx.display, strap.address), ctx.binary, ctx.repo,
+                  ctx.artifacts, log_name="halvent-strap.log", args=["--sensor", "ble"])
+        app.log = ctx.log
+        ctx.apps.append(app)
+        app.start()
+        wait_menu(app, "menu")
+        check(strap.wait_for("notifying", 15), "the strap was never asked to notify")
+        image = app.poll("pulse-ready", lambda img: img.count(*box_px(PULSE_WORD),
+                                                                is_green_text) >= 30, 10)
+        check(image is not None, "the pulse panel did not read ready while the strap sends")
+        check(image.count(*box_px(BREATH_WORD), is_green_text) == 0,
+              "the breath panel reads ready, but a strap has no breath sensor")
+        audio_at_space = os.path.getsize(app.audio_path) / BYTES_PER_SECOND
+        clock = SoundWallClock(app.audio_path, ctx.artifacts)
+        try:
+            ctx.display.key("space")
+            check(app.poll("training-started", training_shown, 5) is not None,
+                  "Space did not start the session")
+            check(app.poll("menu-after-session", menu_shown, 150, interval=0.5) is not None,
+                  "the menu did not return within 150 s of Space")
+            time.sleep(1.0)  # the last cue plays out
+        finally:
+            clock.stop()
+        press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"))
+        check(strap.wait_for("stop-notify", 2), "the strap was not told to stop notifying")
+    finally:
+        strap.stop()
+
+    left, _ = app.audio()
+    templates = cue_templates(ctx.repo)
+    heard = [(clock.wall_time(t), identify(left, t, templates)[0])
+             for t in onsets(left, AUDIO_RATE) if t >= audio_at_space]
+    check(all(t is not None for t, _ in heard), "a cue was written after the sampling ended")
+    expected = expected_cues()
+    check([n for _, n in heard] == [c for _, c in expected],
+          f"cue order {''.join(n for _, n in heard)} differs from the formula's")
+    cue_times = [t - app.started for t, _ in heard]
+    cue_beats = [b for b, _ in expected]
+    typical, worst, m, offset = fit_beats(cue_times, cue_beats, beat_times)
+    mean = (beat_times[m + cue_beats[-1] - 1] - beat_times[m]) / (cue_beats[-1] - 1)
+    steady = statistics.median(deviations(cue_times, [mean * b for b in cue_beats])[0])
+    found, _ = deviations(cue_times, [beat_times[m + b - 1] for b in cue_beats])
+    most = sorted(found)[int(0.8 * len(found))]
+    check(typical <= 0.08 and most <= 0.15,
+          f"the cues stray {typical * 1000:.0f} ms (median), {most * 1000:.0f} ms (80th "
+          f"percentile), up to {worst * 1000:.0f} ms, from the strap's beats (best fit: "
+          f"first counted beat {m})")
+    check(steady > 4 * typical, f"a steady pulse fits the cues about as well ({steady:.3f} s) "
+                                f"as the strap's beats ({typical:.3f} s)")
+    ctx.note(f"cues {typical * 1000:.0f} ms (median; worst {worst * 1000:.0f} ms) from the "
+             f"strap's beats (a steady pulse: {steady * 1000:.0f} ms)")
+
+
 def is_prompt_red(p):
     return p[0] >= 235 and p[1] <= 40 and p[2] <= 40
 
@@ -789,8 +875,9 @@ SCENARIOS = [
     ("sensor-prompt", scenario_sensor_prompt),
     ("whole-session", scenario_whole_session),
     ("sensor-replay", scenario_sensor_replay),
+    ("sensor-strap", scenario_sensor_strap),
 ]
-LONG = {"whole-session", "sensor-replay"}
+LONG = {"whole-session", "sensor-replay", "sensor-strap"}
 
 
 # ---------------------------------------------------------------------------------------------

@@ -206,8 +206,9 @@ TEST_F(Replay, BadChoicesAreRefusedWithOneLine) {
         const char* spec;
         const char* error;
     } cases[] = {
-        {"ble", "unknown sensor 'ble' (choose simulated, replay:FILE or replay:FILE:loop)"},
-        {"", "unknown sensor '' (choose simulated, replay:FILE or replay:FILE:loop)"},
+        {"ble:AA:BB", "'AA:BB' is not a Bluetooth address (ble:AA:BB:CC:DD:EE:FF)"},
+        {"", "unknown sensor '' (choose simulated, replay:FILE, replay:FILE:loop, ble or "
+             "ble:ADDRESS)"},
         {"replay:", "replay needs a file: replay:FILE or replay:FILE:loop"},
         {"replay:missing.txt",
          "cannot read the recording 'missing.txt': No such file or directory"},

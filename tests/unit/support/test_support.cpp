@@ -2,7 +2,6 @@
 #include "support/test_support.hpp"
 
 #include <GL/gl.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <random>
@@ -11,7 +10,9 @@
 #include "platform/window.hpp"
 
 OffscreenGl::OffscreenGl() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+#ifndef _WIN32
+    setenv("SDL_VIDEODRIVER", "offscreen", 0); // Windows has one video system, nothing to pick
+#endif
     WindowOptions options;
     options.windowed = true;
     options.hidden = true;
@@ -45,7 +46,7 @@ CapturedMessageBoxes::~CapturedMessageBoxes() { setMessageBoxCapture(nullptr); }
 ScratchDirectory::ScratchDirectory() {
     std::random_device random;
     path_ = std::filesystem::temp_directory_path() /
-            ("halvent-test-" + std::to_string(getpid()) + "-" + std::to_string(random()));
+            ("halvent-test-" + std::to_string(random()) + "-" + std::to_string(random()));
     std::filesystem::create_directories(path_);
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);

@@ -1,0 +1,47 @@
+// What a connected strap's measurements mean for the pacer: its beats and the pulse status.
+#pragma once
+
+#include "hr_measurement.hpp"
+#include "sensor_source.hpp"
+
+#include <vector>
+
+namespace brix {
+
+// Not thread-safe: one source thread owns it.
+class StrapSignal {
+  public:
+    // The pulse status codes of the link.
+    static constexpr int kSwitchingOn = 0;
+    static constexpr int kSearching = 1;
+    static constexpr int kReady = 2;
+
+    // A connected strap that sends nothing for this long is "searching" again.
+    static constexpr auto kSilence = std::chrono::seconds(3);
+
+    void linkUp(Clock::time_point now);
+    void linkDown(); // a drop: searching until the link is up and beats flow again
+
+    // The beats (interval in ms each, in order) one measurement brings.
+    std::vector<double> onMeasurement(const HrMeasurement& measurement, Clock::time_point now);
+
+    int pulseStatus(Clock::time_point now) const;
+
+    // When pulseStatus will change by time alone (the silence running out), if that is still
+    // to come after `now`; max() otherwise.
+    Clock::time_point nextTimedChange(Clock::time_point now) const;
+
+  private:
+    bool everLinked_ = false;
+    bool linked_ = false;
+    bool contact_ = true;
+    bool beatsSeen_ = false;
+    Clock::time_point lastHeard_{}; // the last readable measurement with skin contact
+    // A strap that has never sent an RR interval: beats are paced by its rate.
+    bool sendsIntervals_ = false;
+    bool rateClockRunning_ = false;
+    Clock::time_point lastRateAt_{};
+    double owedMs_ = 0.0;
+};
+
+} // namespace brix

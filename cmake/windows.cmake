@@ -1,0 +1,46 @@
+# The Windows program: the Win32 backend, brix.dll with plain export names, static runtimes,
+# a ZIP made by CPack, and the platform-independent tests run under Wine.
+
+# Static libstdc++, libgcc and winpthread: nothing to ship beyond Windows' own DLLs and brix.dll.
+set(HALVENT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+# Every source of the link but those of other systems (*_sdl.cpp, *_posix.cpp) and the
+# Bluetooth strap's BlueZ client, whose place ble_source_win32.cpp takes.
+file(GLOB HALVENT_BRIX_SOURCES CONFIGURE_DEPENDS brix/*.cpp)
+list(FILTER HALVENT_BRIX_SOURCES EXCLUDE REGEX "(_sdl|_posix|/ble_source|/bus_connection)\\.cpp$")
+add_library(brix SHARED ${HALVENT_BRIX_SOURCES} brix/brix.def)
+target_include_directories(brix PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/brix)
+target_compile_options(brix PRIVATE ${HALVENT_WARNINGS})
+target_link_options(brix PRIVATE ${HALVENT_STATIC_RUNTIME})
+target_link_libraries(brix PRIVATE user32)
+set_target_properties(brix PROPERTIES PREFIX "" OUTPUT_NAME brix) # brix.dll, as the program names it
+
+file(GLOB HALVENT_CORE_SOURCES CONFIGURE_DEPENDS
+     app/*.cpp platform/win32/*.cpp sensor/*.cpp gui/*.cpp training/*.cpp render/*.cpp)
+list(REMOVE_ITEM HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
+add_library(halvent_core STATIC ${HALVENT_CORE_SOURCES})
+target_include_directories(halvent_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(halvent_core PUBLIC HALVENT_VERSION="${PROJECT_VERSION}")
+target_link_libraries(halvent_core PUBLIC brix opengl32 gdi32 winmm user32)
+target_compile_options(halvent_core PRIVATE ${HALVENT_WARNINGS})
+# GL/gl.h pulls in <windows.h> unless these two are known; above platform/ they are given, so
+# only the Win32 backend sees the Windows headers.
+set(HALVENT_GL_WITHOUT_WINDOWS_H APIENTRY=__stdcall WINGDIAPI=__declspec\(dllimport\))
+foreach(source ${HALVENT_CORE_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
+    if(NOT source MATCHES "/platform/win32/")
+        set_property(SOURCE ${source} APPEND PROPERTY COMPILE_DEFINITIONS
+                     ${HALVENT_GL_WITHOUT_WINDOWS_H})
+    endif()
+endforeach()
+
+add_executable(halvent WIN32 app/main.cpp)
+target_link_libraries(halvent PRIVATE halvent_core brix)
+target_compile_options(halvent PRIVATE ${HALVENT_WARNINGS})
+target_link_options(halvent PRIVATE ${HALVENT_STATIC_RUNTIME})
+
+if(HALVENT_TESTS)
+    enable_testing()
+    add_subdirectory(tests/windows)
+endif()
+
+include(packaging/windows.cmake)

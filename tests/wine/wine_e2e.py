@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""The Windows program from its ZIP, under Wine on a virtual display, used as a person would:
+its menu is compared with the Linux program's picture of the same moment, a click on
+"Внешний вид" and two toggles must reach menu.cfg, Space shows the training screen and Esc
+ends the program with status 1."""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+import zipfile
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "e2e"))
+
+from harness import App, Display, Failure, check, stop_all_children  # noqa: E402
+from e2e import (NEUTRAL, click_toggle, expect_toggles, menu_shown, open_page,  # noqa: E402
+                 press_and_wait_exit, sensors_ready, toggle_red_share, training_shown, wait_menu)
+from layout import ENTRIES, ENTRY_HALF_HEIGHT, SKIN_DROP, check_page, probe_level  # noqa: E402
+
+BLOCK = 20          # the pictures are compared in blocks of 20 x 20 pixels
+BLOCK_LIMIT = 40    # mean colour difference of a block that still counts as the same
+SAME_SHARE = 0.85   # share of blocks that must be the same: fonts and rounding differ a little
+
+
+class WineApp(App):
+    """The Windows program, started with Wine in the unpacked package's folder."""
+
+    def start(self):
+        env = self.display.env()
+        env["WINEDEBUG"] = "-all"
+        log = open(self.log_path, "wb")
+        self.process = subprocess.Popen(
+            ["wine", "halvent.exe"] + self.args, cwd=self.workdir, env=env,
+            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        log.close()
+        self.started = time.monotonic()
+        return self
+
+
+class Context:
+    def __init__(self, display, artifacts):
+        self.display = display
+        self.artifacts = artifacts
+        self.notes = []
+        self.steps = open(os.path.join(artifacts, "steps.txt"), "w", encoding="utf-8")
+        self.began = time.monotonic()
+
+    def log(self, text):
+        self.steps.write(f"{time.monotonic() - self.began:7.2f}  {text}\n")
+        self.steps.flush()
+
+    def note(self, text):
+        self.notes.append(text)
+        print(f"  {text}")
+
+
+def block_means(image):
+    means = []
+    for y in range(0, image.height, BLOCK):
+        for x in range(0, image.width, BLOCK):
+            means.append(image.mean(x, y, x + BLOCK, y + BLOCK))
+    return means
+
+
+def compare_pictures(linux, windows):
+    """The share of blocks whose mean colours differ by less than BLOCK_LIMIT, and the worst."""
+    pairs = list(zip(block_means(linux), block_means(windows)))
+    differences = [max(abs(a - b) for a, b in zip(p, q)) for p, q in pairs]
+    same = sum(1 for d in differences if d < BLOCK_LIMIT) / len(differences)
+    return same, max(differences)
+
+
+def menu_in_place(image, label):
+    """What the design fixes on the opening menu: entries, goal rows, sensor panels."""
+    for index, (caption, x, y, half_width) in enumerate(ENTRIES):
+        level = probe_level(image, (x, y - 0.6 * ENTRY_HALF_HEIGHT))
+        check(level <= -SKIN_DROP, f"{label}: menu entry {index} ('{caption}') shows no skin")
+    problems = check_page(image, "Цель")
+    check(not problems, f"{label}: " + "; ".join(problems))
+    check(sensors_ready(image), f"{label}: the sensor panels do not show 'Готов' in green")
+
+
+def linux_reference(ctx, linux_binary, repo):
+    app = App(ctx.display, linux_binary, repo, ctx.artifacts, log_name="halvent-linux.log")
+    app.log = ctx.log
+    app.start()
+    try:
+        image = wait_menu(app, "linux-menu")
+        check(app.poll("linux-ready", sensors_ready, 5) is not None,
+              "Linux: the sensor panels did not become ready")
+        image = app.shot("linux-menu-ready")
+        ctx.display.key("Escape")
+        app.wait_exit(10)
+        return image
+    finally:
+        app.cleanup()
+
+
+def windows_session(ctx, package_dir, repo, reference):
+    began = time.monotonic()
+    app = WineApp(ctx.display, "halvent.exe", repo, ctx.artifacts, settings="00000000",
+                  workdir=package_dir, log_name="halvent-wine.log")
+    app.log = ctx.log
+    app.start()
+    try:
+        wait_menu(app, "wine-menu", timeout=60)
+        ready = app.poll("wine-menu-ready", lambda img: menu_shown(img) and sensors_ready(img), 5)
+        check(ready is not None, "Windows: the sensor panels did not become ready (brix.dll)")
+        ctx.note(f"the Windows program showed its settled menu {time.monotonic() - began:.1f} s "
+                 "after start")
+        menu_in_place(ready, "Windows")
+        same, worst = compare_pictures(reference, ready)
+        ctx.note(f"menu against the Linux picture: {same:.1%} of {BLOCK}x{BLOCK} blocks alike "
+                 f"(limit {SAME_SHARE:.0%}), largest block difference {worst:.0f}")
+        check(same >= SAME_SHARE, f"the Windows menu differs from the Linux one in "
+                                  f"{1 - same:.1%} of its blocks")
+
+        image = open_page(ctx, app, "Внешний вид")
+        expect_toggles(image, set(), "Windows, with menu.cfg 00000000")
+        click_toggle(ctx, 0)
+        click_toggle(ctx, 1)
+        image = app.poll("wine-toggles", lambda img: toggle_red_share(img, 1) >= 0.5
+                         and toggle_red_share(img, 0) >= 0.5, 5)
+        check(image is not None, "Windows: clicking two toggles did not check them")
+
+        # No window manager runs on the virtual display to hand the keyboard to the window, as
+        # a desktop does on a click; Wine's pop-up window takes it only when nobody held it.
+        ctx.display._run(["xdotool", "search", "--name", "^ZUL$", "windowfocus"])
+        ctx.display.move(*NEUTRAL)
+        ctx.display.key("space")
+        check(app.poll("wine-training", training_shown, 10) is not None,
+              "Windows: Space did not show the training screen")
+        took = press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"), limit=5.0)
+        ctx.note(f"Esc ended the Windows program with status 1 in {took:.2f} s")
+        stored = app.read_settings()
+        check(stored == b"11000000", f"menu.cfg holds {stored!r}, expected '11000000'")
+    finally:
+        app.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("package", help="the Windows ZIP made by CPack")
+    parser.add_argument("linux_binary", help="the Linux halvent, for the reference picture")
+    parser.add_argument("artifacts", help="folder for screenshots and logs")
+    parser.add_argument("--repo", default=os.path.dirname(os.path.dirname(here)))
+    options = parser.parse_args()
+    os.makedirs(options.artifacts, exist_ok=True)
+
+    display = Display(options.artifacts)
+    display.name = os.environ["DISPLAY"]  # the run's own Xvfb, shared with Wine's prefix
+    ctx = Context(display, options.artifacts)
+    scratch = tempfile.mkdtemp(prefix="halvent-wine-")
+    try:
+        with zipfile.ZipFile(options.package) as archive:
+            archive.extractall(scratch)
+        folders = [f for f in os.listdir(scratch) if os.path.isdir(os.path.join(scratch, f))]
+        check(len(folders) == 1, f"the archive should hold one folder, holds {folders}")
+        package_dir = os.path.join(scratch, folders[0])
+        for name in ("halvent.exe", "brix.dll", "README.txt", "img/menu.tga", "img/1.wav"):
+            check(os.path.exists(os.path.join(package_dir, name)), f"the archive lacks {name}")
+
+        reference = linux_reference(ctx, options.linux_binary, options.repo)
+        windows_session(ctx, package_dir, options.repo, reference)
+    except Failure as failure:
+        print(f"FAIL: {failure} (screenshots in {options.artifacts})")
+        return 1
+    except Exception:  # noqa: BLE001 - a broken harness is a failure too, with its trace
+        traceback.print_exc()
+        return 1
+    finally:
+        stop_all_children()
+        subprocess.run(["rm", "-rf", scratch])
+    print("ok: the Windows program under Wine")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
