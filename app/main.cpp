@@ -13,6 +13,7 @@
 #include "platform/message_box.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
+#include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
 
 namespace {
@@ -38,6 +39,9 @@ const char* kUsage =
     "                   ble:AA:BB:CC:DD:EE:FF  that strap\n"
     "                 FILE: one interval a line in ms or s, a CSV with an rr/ibi column,\n"
     "                 or a heart-rate-monitor .hrm file\n"
+    "  --record DIR   keep a record of every session in DIR (a CSV of its beats and a\n"
+    "                 summary); also HALVENT_RECORD=DIR. --no-record or HALVENT_RECORD=off\n"
+    "                 turns it off\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -49,6 +53,7 @@ const char* kUsage =
 struct Options {
     WindowOptions window;
     const char* sensor = nullptr; // --sensor; null when not given
+    std::string recordFolder; // empty: sessions are not recorded
 };
 
 // Parses the command line; returns false (after printing why) when the program should stop.
@@ -64,6 +69,19 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
             std::printf("halvent %s\n", HALVENT_VERSION);
             exitCode = 0;
             return false;
+        }
+        if (arg == "--record") {
+            options.recordFolder = i + 1 < argc ? argv[++i] : "";
+            if (options.recordFolder.empty()) {
+                std::fprintf(stderr, "halvent: --record takes a folder\n");
+                exitCode = 2;
+                return false;
+            }
+            continue;
+        }
+        if (arg == "--no-record") {
+            options.recordFolder.clear();
+            continue;
         }
         if (arg == "--windowed") {
             options.window.windowed = true;
@@ -119,6 +137,8 @@ const char* setupFailureText(WindowResult result) {
 int main(int argc, char** argv) {
     // --- set-up ---
     Options options;
+    if (const char* record = std::getenv("HALVENT_RECORD"); record && std::strcmp(record, "off"))
+        options.recordFolder = record;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
     if (!chooseSensor(options)) return 2;
@@ -134,6 +154,7 @@ int main(int argc, char** argv) {
                      created == WindowResult::NoVideo ? "no display" : "window creation failed");
         return 0;
     }
+    sessionRecorder.setFolder(options.recordFolder); // an unwritable folder: one line, unrecorded
     bool audioWanted = false; // the sound device opens once the first picture is up
     if (const char* failure = setupFailureText(created)) {
         showMessageBox(failure, "Error", MessageBoxButtons::Ok, MessageBoxIcon::Error);

@@ -13,6 +13,7 @@
 #include "render/prompt_overlay.hpp"
 #include "render/text.hpp"
 #include "sensor/sensor_message.hpp"
+#include "training/session_record.hpp"
 
 void* mainWindow = nullptr;
 
@@ -31,6 +32,7 @@ int windowWidth = 800, windowHeight = 600;
 void shutdownProgram() {
     if (shutdownHasRun) return;
     shutdownHasRun = true;
+    sessionRecorder.endSession(SessionEnd::Quit);
     saveSettings();
     BrixClose();
     restoreDisplayMode();
@@ -40,7 +42,10 @@ void shutdownProgram() {
 
 void onKey(int key) {
     switch (key) {
-    case kKeyEnter: gui.inMenu = 1; break;
+    case kKeyEnter:
+        gui.inMenu = 1;
+        sessionRecorder.endSession(SessionEnd::Halted);
+        break;
     case kKeySpace: gui.session.restart(); break;
     case kKeyEscape: {
         Event destroy;
@@ -59,6 +64,7 @@ bool shutdownDone() { return shutdownHasRun; }
 void shutdownWithoutDisplay() {
     if (shutdownHasRun) return;
     shutdownHasRun = true;
+    sessionRecorder.endSession(SessionEnd::Quit);
     saveSettings();
     BrixClose();
 }

@@ -42,6 +42,6 @@ if(HALVENT_DPKG_SHLIBDEPS)
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libsdl2-mixer-2.0-0, libfreetype6,\
- libfontconfig1, libopengl0, ${HALVENT_RUNTIME_EXTRAS}")
+ libfontconfig1, libopengl0, libcairo2, ${HALVENT_RUNTIME_EXTRAS}")
 endif()
 include(CPack)

@@ -9,6 +9,8 @@ packages=(
     # program: window and input, sound, bitmap font, OpenGL (Mesa, with EGL for headless tests)
     libsdl2-dev libsdl2-mixer-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
     libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
+    # halvent-report: draws session records (PNG, SVG)
+    libcairo2-dev
     # program: Xlib's error handlers, so a lost display or window ends the program in order
     libx11-dev
     # tests: GoogleTest, image references, a virtual display driven like a person would,

@@ -4,6 +4,7 @@
 #include "gui/gui.hpp"
 #include "platform/ticks.hpp"
 #include "training/presets.hpp"
+#include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
 
 namespace {
@@ -46,12 +47,14 @@ void TrainingSession::onBeat(bool halted, std::uint32_t tick) {
     }
     waitBeforeFirstBeat = false;
 
+    const char* cue = nullptr;
     if (phase >= 0 && phase < 4 && beatInPhase > phaseBeats[static_cast<std::size_t>(phase)]) {
         ++phase;
         beatInPhase = 1;
         phaseChanged = true;
         if (phase >= 1 && phase <= 3 && phaseBeats[static_cast<std::size_t>(phase)] == 0) ++phase;
-        playCue(phaseCue(phase));
+        cue = phaseCue(phase);
+        playCue(cue);
     }
 
     if (phase >= 4) {
@@ -65,6 +68,7 @@ void TrainingSession::onBeat(bool halted, std::uint32_t tick) {
         cycleTimeMs = 0;
         cycleBeats = 0;
     }
+    sessionRecorder.recordBeat(*this, gui.sensor, tick, interval, cue);
 }
 
 void TrainingSession::restart() {
@@ -79,6 +83,7 @@ void TrainingSession::restart() {
     waitBeforeFirstBeat = true;
     phaseChanged = true;
     gui.inMenu = 0;
+    sessionRecorder.beginSession(*this, tickMs()); // ends a session still recorded as restarted
 }
 
 void TrainingSession::applyGoal(std::int32_t newGoal, std::int32_t newLevel) {

@@ -42,7 +42,7 @@ done
 
 root="$scratch/root"
 dpkg -x "$deb" "$root"
-for file in usr/bin/halvent usr/bin/halvent-launch usr/share/applications/halvent.desktop \
+for file in usr/bin/halvent usr/bin/halvent-launch usr/bin/halvent-report usr/share/applications/halvent.desktop \
     usr/share/icons/hicolor/128x128/apps/halvent.png usr/share/halvent/img/menu.tga \
     usr/share/halvent/img/font.tga usr/share/halvent/img/Bar.tga usr/share/halvent/img/backg.bmp \
     usr/share/halvent/img/1.wav usr/share/halvent/img/2.wav usr/share/halvent/img/3.wav \
@@ -73,7 +73,7 @@ owner_of() {
     done
     echo "?"
 }
-for elf in "$root/usr/bin/halvent" "$(find "$root/usr/lib" -name 'libbrix.so.1' -print -quit)"; do
+for elf in "$root/usr/bin/halvent" "$root/usr/bin/halvent-report" "$(find "$root/usr/lib" -name 'libbrix.so.1' -print -quit)"; do
     for needed in $(objdump -p "$elf" | awk '/NEEDED/ {print $2}'); do
         [ "$needed" = "libbrix.so.1" ] && continue
         path="$(ldconfig -p | awk -v lib="$needed" '$1 == lib && !found {print $NF; found = 1}')"
@@ -153,6 +153,12 @@ check "the user's own settings were read and kept" \
 check "the default folder got the img link" test -L "$home/.local/share/halvent/img"
 check "nothing was made under a relative XDG_DATA_HOME" test ! -e "$scratch/relative"
 
+# The launcher records sessions by default; HALVENT_RECORD=off leaves no sessions folder.
+check "the launcher gave the sessions folder" test -d "$home/.local/share/halvent/sessions"
+rm -rf "$data"
+status=0
+run_launcher "$scratch/third.log" HOME="$home" XDG_DATA_HOME="$data" HALVENT_RECORD=off || status=$?
+check "HALVENT_RECORD=off records nothing" test ! -e "$data/halvent/sessions"
 # The launcher hands its arguments on: a bad sensor choice reaches the program, which names it.
 status=0
 (cd "$scratch" && env HOME="$home" XDG_DATA_HOME="$data" PATH="$root/usr/bin:/usr/bin:/bin" \

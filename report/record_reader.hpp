@@ -1,0 +1,41 @@
+// Reads a session record (the CSV halvent writes) back, checking every field.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct RecordedBeat {
+    std::int64_t ms = 0; // since the session's start (a first beat may be early)
+    std::uint32_t intervalMs = 0;
+    std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
+    std::int32_t beatInPhase = 0;
+    std::int32_t cycle = 1;
+};
+
+struct SessionRecordData {
+    std::vector<RecordedBeat> beats;
+    std::int64_t skippedLines = 0; // rows that did not parse (a crash may cut the last one)
+    std::int64_t firstSkippedLine = 0;
+};
+
+// Records larger than this are refused: the longest session holds about 24,000 beats.
+inline constexpr std::size_t kLargestRecordBytes = 16u << 20;
+
+struct RecordReadResult {
+    std::optional<SessionRecordData> record;
+    std::string error; // when there is no record: what was wrong, with the line number
+};
+
+// Parses the text of a record. The header names the columns (in any order; unknown ones are
+// ignored); ms, interval_ms, phase and cycle must be there. Rows that do not parse are
+// skipped and counted; a record without one good row is an error.
+RecordReadResult parseSessionRecord(std::string_view text);
+// Reads and parses a file; the error names the file.
+RecordReadResult readSessionRecord(const std::string& path);
+
+// The local start time in a record's file name ("2026-12-08T10-15-03.csv", perhaps "-2"
+// before the extension), as "2026-12-08 10:15"; empty when the name holds none.
+std::string recordDateFromName(const std::string& path);

@@ -1,0 +1,40 @@
+// Draws the report's picture of one or more session records with Cairo.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "report/record_reader.hpp"
+#include "training/hrv_figures.hpp"
+
+struct ReportSession {
+    std::string name; // file name, shown in the title
+    std::string date; // "2026-12-08 10:15", or empty
+    SessionRecordData record;
+    HrvFigures figures;
+};
+
+// The figures of a record, computed as the program computes its summary.
+HrvFigures figuresOfRecord(const SessionRecordData& record);
+
+// Picture sizes in pixels (PNG) or points (SVG): one panel, or two with a trend below.
+inline constexpr int kReportWidth = 1200;
+inline constexpr int kReportBeatPanelHeight = 600;
+inline constexpr int kReportTrendPanelHeight = 320;
+
+// The training screen's phase tints, by phase (0 inhale, 1 hold-in, 2 exhale, 3 hold-out).
+struct Rgb {
+    double red, green, blue;
+};
+Rgb phaseTint(int phase);
+
+// The last session is drawn beat by beat; with several, a trend panel of all follows.
+// Writes a PNG, or an SVG when the path ends in ".svg"; false with a message on failure.
+bool writeReportPicture(const std::vector<ReportSession>& sessions, const std::string& path,
+                        std::string& error);
+// The picture as PNG bytes in memory, for the HTML page.
+bool renderReportPng(const std::vector<ReportSession>& sessions, std::string& png,
+                     std::string& error);
+// Frees the font and surface caches Cairo and fontconfig keep for the process, so a leak
+// checker sees only what the report itself holds. Call once, after the last drawing.
+void releaseDrawingCaches();

@@ -1,0 +1,45 @@
+// Heart-rate and short-term heart-rate-variability figures of one session's beats.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// One beat as the figures see it: its interval, where the pacer stood after it, and whether
+// the source doubts it (a strap may flag a beat as unreliable).
+struct FigureBeat {
+    double intervalMs = 0.0;
+    std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
+    std::int32_t cycle = 1; // counted from 1
+    bool doubtful = false;
+};
+
+// Intervals outside this range (ms; 30..200 beats a minute) are artefacts, not heartbeats.
+inline constexpr double kShortestUsableIntervalMs = 300.0;
+inline constexpr double kLongestUsableIntervalMs = 2000.0;
+
+// Every figure is empty when the beats give too little to compute it.
+struct HrvFigures {
+    std::int64_t beats = 0;                     // all beats of the record
+    std::int64_t usedBeats = 0;                 // beats that entered the figures
+    std::int64_t leftOut = 0;                   // beats kept in the record but not in the figures
+    std::optional<double> meanHr, minHr, maxHr; // beats a minute, from 60000 / interval
+    std::optional<double> meanNnMs;
+    std::optional<double> sdnnMs;  // sample standard deviation of the intervals
+    std::optional<double> rmssdMs; // root mean square of successive differences
+    std::optional<double> pnn50;   // percent of successive differences above 50 ms
+    std::array<std::optional<double>, 4> phaseMeanHr; // by phase, as above
+    // Inhale mean heart rate minus exhale mean heart rate, per cycle that has both.
+    std::vector<double> cycleArrhythmia;
+    std::optional<double> arrhythmiaMean, arrhythmiaSd;
+};
+
+// A beat enters the figures when its interval lies within the usable range and it is not
+// doubtful. The first beat of a session is left out too: its interval reaches back to a beat
+// before the session began (the pacer measures from the last beat it counted).
+bool beatIsUsable(const FigureBeat& beat, bool firstOfSession);
+
+// Successive differences are taken only between two neighbouring usable beats, so a beat left
+// out breaks the chain instead of joining two intervals that were never adjacent.
+HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats);

@@ -1,0 +1,241 @@
+// Writes the session record: rows appended per cycle, summary replaced whole by a rename.
+#include "training/session_record.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+
+#include "platform/append_file.hpp"
+#include "platform/file_replace.hpp"
+#include "sensor/sensor_state.hpp"
+#include "training/training_session.hpp"
+
+SessionRecorder sessionRecorder;
+
+namespace {
+
+constexpr const char* kCsvHeader =
+    "beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath\n";
+
+// Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name). The
+// offset is worked out from the two broken-down times, since not every C library's strftime
+// writes %z as digits.
+std::string localTime(std::time_t when, bool forFileName) {
+    const std::tm local = *std::localtime(&when); // main thread only: the static buffer is ours
+    const std::tm utc = *std::gmtime(&when);
+    char text[40];
+    std::strftime(text, sizeof text, forFileName ? "%Y-%m-%dT%H-%M-%S" : "%Y-%m-%dT%H:%M:%S",
+                  &local);
+    if (forFileName) return text;
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+    const int minutes =
+        days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%c%02d:%02d", minutes < 0 ? '-' : '+',
+                  std::abs(minutes) / 60, std::abs(minutes) % 60);
+    return std::string(text) + offset;
+}
+
+std::string number(const std::optional<double>& value) {
+    if (!value || !std::isfinite(*value)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", *value);
+    return text;
+}
+
+} // namespace
+
+const char* recordPhaseName(std::int32_t phase) {
+    switch (phase) {
+    case 0:
+        return "inhale";
+    case 1:
+        return "hold-in";
+    case 2:
+        return "exhale";
+    case 3:
+        return "hold-out";
+    default:
+        return "";
+    }
+}
+
+const char* sessionEndName(SessionEnd how) {
+    switch (how) {
+    case SessionEnd::Completed:
+        return "completed";
+    case SessionEnd::Halted:
+        return "halted";
+    case SessionEnd::Restarted:
+        return "restarted";
+    case SessionEnd::Quit:
+        return "quit";
+    }
+    return "";
+}
+
+SessionRecorder::SessionRecorder() : file_(std::make_unique<AppendFile>()) {}
+
+SessionRecorder::~SessionRecorder() = default;
+
+bool SessionRecorder::setFolder(const std::string& folder) {
+    folder_.clear();
+    if (folder.empty()) return true;
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    int error = makeFolders(path);
+    if (error == 0) error = folderWritable(path);
+    if (error != 0) {
+        std::fprintf(stderr,
+                     "halvent: cannot record sessions in %s (%s); sessions run unrecorded\n",
+                     path.c_str(), systemErrorText(error).c_str());
+        return false;
+    }
+    folder_ = path;
+    return true;
+}
+
+void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t startTick) {
+    endSession(SessionEnd::Restarted);
+    if (!enabled()) return;
+    const std::time_t now = std::time(nullptr);
+    const std::string stem = folder_ + "/" + localTime(now, true);
+    // Two sessions started within one second get "-2", "-3", ...; a file is never reused.
+    int error = 0;
+    for (int n = 1; n < 100; ++n) {
+        const std::string path = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".csv";
+        error = file_->createNew(path);
+        if (error == 0) csvPath_ = path;
+        if (error != EEXIST) break;
+    }
+    if (error != 0) {
+        std::fprintf(stderr,
+                     "halvent: cannot create a session record in %s (%s); this session "
+                     "runs unrecorded\n",
+                     folder_.c_str(), systemErrorText(error).c_str());
+        return;
+    }
+    startTick_ = startTick;
+    startTime_ = localTime(now, false);
+    lastCycle_ = 1;
+    beats_.clear();
+    goal_ = session.goal;
+    level_ = session.level;
+    cyclesPlanned_ = session.cyclesSetting;
+    cyclesDone_ = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        formula_[i] = session.phaseBeats[i];
+    pending_ = kCsvHeader;
+    appendPending();
+}
+
+void SessionRecorder::recordBeat(const TrainingSession& session, const SensorState& sensor,
+                                 std::uint32_t beatTick, std::uint32_t intervalMs,
+                                 const char* cue) {
+    if (!file_->isOpen()) return;
+    // The pacer's position after this step: the beat that closes cycle n begins cycle n + 1.
+    const std::int32_t cycle = session.cyclesSetting - session.cyclesLeft + 1;
+    cyclesDone_ = session.cyclesSetting - session.cyclesLeft;
+    beats_.push_back({static_cast<double>(intervalMs), session.phase, cycle, false});
+
+    std::string cueFile;
+    if (cue) {
+        cueFile = cue;
+        if (const auto slash = cueFile.rfind('/'); slash != std::string::npos)
+            cueFile.erase(0, slash + 1);
+    }
+    char hr[16] = "";
+    if (intervalMs > 0) std::snprintf(hr, sizeof hr, "%.1f", 60000.0 / intervalMs);
+    // The breath signal only means something while the breath sensor reports ready.
+    const char* breath = sensor.breathStatus == 2 ? (sensor.breathOn ? "1" : "0") : "";
+    char row[160];
+    // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
+    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s\n",
+                  static_cast<int>(static_cast<std::int32_t>(beatTick - startTick_)),
+                  static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
+                  static_cast<int>(session.beatInPhase), static_cast<int>(cycle), cueFile.c_str(),
+                  breath);
+    pending_ += std::to_string(beats_.size()) + row;
+
+    if (cycle != lastCycle_) {
+        lastCycle_ = cycle;
+        if (!appendPending()) return;
+    }
+    if (session.cyclesLeft <= 0) endSession(SessionEnd::Completed);
+}
+
+void SessionRecorder::endSession(SessionEnd how) {
+    if (!file_->isOpen()) return;
+    if (!appendPending()) return;
+    file_->close();
+    writeSummary(how);
+    csvPath_.clear();
+}
+
+bool SessionRecorder::appendPending() {
+    // Synced per cycle: a power cut then loses at most the cycle in progress.
+    if (const int error = file_->appendAndSync(pending_); error != 0) {
+        std::fprintf(stderr, "halvent: recording stopped: %s (%s); the session goes on\n",
+                     csvPath_.c_str(), systemErrorText(error).c_str());
+        file_->close();
+        pending_.clear();
+        csvPath_.clear();
+        return false;
+    }
+    pending_.clear();
+    return true;
+}
+
+void SessionRecorder::writeSummary(SessionEnd how) {
+    const HrvFigures f = computeHrvFigures(beats_);
+    std::string arrhythmia;
+    for (double d : f.cycleArrhythmia) {
+        if (!arrhythmia.empty()) arrhythmia += ", ";
+        arrhythmia += number(d);
+    }
+    const std::string csvName = csvPath_.substr(csvPath_.rfind('/') + 1);
+    char formula[64];
+    std::snprintf(formula, sizeof formula, "[%d, %d, %d, %d]", formula_[0], formula_[1],
+                  formula_[2], formula_[3]);
+    std::string json = "{\n";
+    auto field = [&json](const char* name, const std::string& value, bool last = false) {
+        json += std::string("  \"") + name + "\": " + value + (last ? "\n" : ",\n");
+    };
+    field("record", "\"" + csvName + "\"");
+    field("start", "\"" + startTime_ + "\"");
+    field("end", "\"" + localTime(std::time(nullptr), false) + "\"");
+    field("ended", std::string("\"") + sessionEndName(how) + "\"");
+    field("goal", std::to_string(goal_));
+    field("level", std::to_string(level_));
+    field("formula", formula);
+    field("cycles_planned", std::to_string(cyclesPlanned_));
+    field("cycles_done", std::to_string(cyclesDone_));
+    field("beats", std::to_string(f.beats));
+    field("beats_left_out", std::to_string(f.leftOut));
+    field("mean_hr_bpm", number(f.meanHr));
+    field("min_hr_bpm", number(f.minHr));
+    field("max_hr_bpm", number(f.maxHr));
+    field("mean_nn_ms", number(f.meanNnMs));
+    field("sdnn_ms", number(f.sdnnMs));
+    field("rmssd_ms", number(f.rmssdMs));
+    field("pnn50_percent", number(f.pnn50));
+    field("phase_mean_hr_bpm", "{\"inhale\": " + number(f.phaseMeanHr[0]) +
+                                   ", \"hold-in\": " + number(f.phaseMeanHr[1]) +
+                                   ", \"exhale\": " + number(f.phaseMeanHr[2]) +
+                                   ", \"hold-out\": " + number(f.phaseMeanHr[3]) + "}");
+    field("arrhythmia_bpm",
+          "{\"per_cycle\": [" + arrhythmia + "], \"mean\": " + number(f.arrhythmiaMean) +
+              ", \"sd\": " + number(f.arrhythmiaSd) + "}",
+          true);
+    json += "}\n";
+
+    // Replaced whole through a temporary file and a rename: a summary is complete or absent.
+    const std::string path = csvPath_.substr(0, csvPath_.size() - 4) + ".json";
+    if (std::string error; !replaceFileContents(path.c_str(), json, error))
+        std::fprintf(stderr, "halvent: the session summary was not written: %s\n", error.c_str());
+}
