@@ -18,6 +18,9 @@ set_target_properties(brix PROPERTIES PREFIX "" OUTPUT_NAME brix) # brix.dll, as
 file(GLOB HALVENT_CORE_SOURCES CONFIGURE_DEPENDS
      app/*.cpp platform/win32/*.cpp sensor/*.cpp gui/*.cpp training/*.cpp render/*.cpp)
 list(REMOVE_ITEM HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
+# The parts of the platform layer that both backends share.
+list(APPEND HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/frame_pace.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/platform/ticks.cpp)
 add_library(halvent_core STATIC ${HALVENT_CORE_SOURCES})
 target_include_directories(halvent_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(halvent_core PUBLIC HALVENT_VERSION="${PROJECT_VERSION}")

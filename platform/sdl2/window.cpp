@@ -3,30 +3,19 @@
 
 #include <SDL2/SDL.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
+#include "platform/frame_pace.hpp"
 #include "platform/sdl2/display_watch.hpp"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool wantFullscreen = false;
 bool wantModeSwitch = false;
 
-// Pacing: vsync when the driver gives it, else sleeping to `period` between swaps.
-bool vsyncActive = false;
-bool unpaced = false;
-Clock::duration period{};
-Clock::time_point nextDeadline{};
-// Vsync that is accepted but does not block would let frame-counted animation race: the
-// first frames are measured and pacing takes over when they come much too fast.
-int measuredFrames = 0;
-Clock::time_point measureStart{};
+FramePace pace;
 
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
@@ -47,12 +36,6 @@ bool closestMode(int display, SDL_DisplayMode& found) {
     wanted.h = kHeight;
     return SDL_GetClosestDisplayMode(display, &wanted, &found) && found.w == kWidth &&
            found.h == kHeight;
-}
-
-void startSelfPacing(int fps) {
-    vsyncActive = false;
-    period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
-    nextDeadline = Clock::now() + period;
 }
 
 // The offscreen and dummy drivers show nothing: SDL falls back to them when no display
@@ -116,19 +99,12 @@ WindowResult createMainWindow(const WindowOptions& options) {
     if (!context) return WindowResult::CreateContext;
     if (SDL_GL_MakeCurrent(window, context) != 0) return WindowResult::MakeCurrent;
 
-    unpaced = options.fps == 0;
-    if (unpaced) {
+    bool vsyncAccepted = false;
+    if (options.fps < 0)
+        vsyncAccepted = SDL_GL_SetSwapInterval(1) == 0;
+    else
         SDL_GL_SetSwapInterval(0);
-    } else if (options.fps > 0) {
-        SDL_GL_SetSwapInterval(0);
-        startSelfPacing(options.fps);
-    } else if (SDL_GL_SetSwapInterval(1) == 0) {
-        vsyncActive = true;
-        measuredFrames = 0;
-        measureStart = Clock::now();
-    } else {
-        startSelfPacing(displayRefreshRate());
-    }
+    pace.start(options.fps, vsyncAccepted, displayRefreshRate);
     return WindowResult::Ok;
 }
 
@@ -159,30 +135,14 @@ void restoreDisplayMode() {
 
 void swapWindowBuffers() {
     if (!window) return;
-    if (!unpaced && !vsyncActive) {
-        const auto now = Clock::now();
-        if (nextDeadline > now) std::this_thread::sleep_until(nextDeadline);
-        nextDeadline += period;
-        // Far behind (a stall, a modal box): start counting again instead of racing to catch up.
-        if (Clock::now() - nextDeadline > period * 4) nextDeadline = Clock::now() + period;
-    }
+    pace.beforeSwap();
     SDL_GL_SwapWindow(window);
-    if (vsyncActive && ++measuredFrames == 30) {
-        const double seconds = std::chrono::duration<double>(Clock::now() - measureStart).count();
-        const double expected = 30.0 / displayRefreshRate();
-        if (seconds < expected * 0.5) startSelfPacing(displayRefreshRate());
-    }
+    pace.afterSwap();
 }
 
-double msUntilNextFrame() {
-    if (!window || unpaced || vsyncActive) return 0.0;
-    const auto left = std::chrono::duration<double, std::milli>(nextDeadline - Clock::now());
-    return left.count() > 0.0 ? left.count() : 0.0;
-}
+double msUntilNextFrame() { return window ? pace.msUntilNextFrame() : 0.0; }
 
-void restartFramePace() {
-    if (!unpaced && !vsyncActive) nextDeadline = Clock::now();
-}
+void restartFramePace() { pace.restart(); }
 
 void destroyMainWindow() {
     if (context) {

@@ -3,14 +3,10 @@
 
 #include <GL/gl.h>
 
-#include <chrono>
-#include <thread>
-
+#include "platform/frame_pace.hpp"
 #include "platform/win32/win32_shared.hpp"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* kClassName = "ZUL";
 constexpr int kWidth = 800;
@@ -28,25 +24,13 @@ bool destroyingOurselves = false;
 bool lost = false; // the window was destroyed by someone else
 void (*displayLostHandler)() = nullptr;
 
-// Pacing, as on every system: vsync when the driver gives it, else sleeping to `period`.
-bool vsyncActive = false;
-bool unpaced = false;
-Clock::duration period{};
-Clock::time_point nextDeadline{};
-int measuredFrames = 0;
-Clock::time_point measureStart{};
+FramePace pace;
 
 using SwapIntervalProc = BOOL(WINAPI*)(int);
 
 int displayRefreshRate() {
     const int rate = deviceContext ? GetDeviceCaps(deviceContext, VREFRESH) : 0;
     return rate > 1 ? rate : 60; // 0 and 1 mean "the hardware's default"
-}
-
-void startSelfPacing(int fps) {
-    vsyncActive = false;
-    period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
-    nextDeadline = Clock::now() + period;
 }
 
 // Asks the driver for vsync through the WGL extension; false where it is missing or refused.
@@ -107,19 +91,12 @@ bool switchTo800x600() {
 }
 
 void choosePacing(int fps) {
-    unpaced = fps == 0;
-    if (unpaced) {
+    bool vsyncAccepted = false;
+    if (fps < 0)
+        vsyncAccepted = requestSwapInterval(1);
+    else
         requestSwapInterval(0);
-    } else if (fps > 0) {
-        requestSwapInterval(0);
-        startSelfPacing(fps);
-    } else if (requestSwapInterval(1)) {
-        vsyncActive = true;
-        measuredFrames = 0;
-        measureStart = Clock::now();
-    } else {
-        startSelfPacing(displayRefreshRate());
-    }
+    pace.start(fps, vsyncAccepted, displayRefreshRate);
 }
 
 } // namespace
@@ -211,31 +188,14 @@ void restoreDisplayMode() {
 
 void swapWindowBuffers() {
     if (!deviceContext) return;
-    if (!unpaced && !vsyncActive) {
-        const auto now = Clock::now();
-        if (nextDeadline > now) std::this_thread::sleep_until(nextDeadline);
-        nextDeadline += period;
-        // Far behind (a stall, a modal box): start counting again instead of racing to catch up.
-        if (Clock::now() - nextDeadline > period * 4) nextDeadline = Clock::now() + period;
-    }
+    pace.beforeSwap();
     SwapBuffers(deviceContext);
-    // Vsync that is accepted but does not block would let frame-counted animation race.
-    if (vsyncActive && ++measuredFrames == 30) {
-        const double seconds = std::chrono::duration<double>(Clock::now() - measureStart).count();
-        const double expected = 30.0 / displayRefreshRate();
-        if (seconds < expected * 0.5) startSelfPacing(displayRefreshRate());
-    }
+    pace.afterSwap();
 }
 
-double msUntilNextFrame() {
-    if (!window || unpaced || vsyncActive) return 0.0;
-    const auto left = std::chrono::duration<double, std::milli>(nextDeadline - Clock::now());
-    return left.count() > 0.0 ? left.count() : 0.0;
-}
+double msUntilNextFrame() { return window ? pace.msUntilNextFrame() : 0.0; }
 
-void restartFramePace() {
-    if (!unpaced && !vsyncActive) nextDeadline = Clock::now();
-}
+void restartFramePace() { pace.restart(); }
 
 void destroyMainWindow() {
     if (renderContext) {
