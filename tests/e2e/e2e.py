@@ -306,12 +306,26 @@ def after_click(ctx, app, point, label, changed_box=None, before=None):
     return app.shot(label)
 
 
+def settled_in(app, label, box, image):
+    """A picture whose `box` no longer changes between two shots: a newly shown page fades in
+    over some frames, and a busy machine may show it before the fade is done."""
+    previous = [image]
+
+    def still(img):
+        done = changed_pixels(previous[0], img, box) <= 5
+        previous[0] = img
+        return done
+
+    settled = app.poll(label, still, 5, interval=0.3)
+    return settled if settled is not None else previous[0]
+
+
 def scenario_steppers(ctx):
     """The cycle-count and formula steppers change the numbers shown, and stop at their
     limits."""
     app = ctx.launch()
     wait_menu(app, "menu")
-    ten = open_page(ctx, app, "Режим")
+    ten = settled_in(app, "page-Режим-settled", CYCLES_DIGITS, open_page(ctx, app, "Режим"))
     twenty = after_click(ctx, app, CYCLES_PLUS, "cycles-20", CYCLES_DIGITS, ten)
     check(changed_pixels(ten, twenty, CYCLES_DIGITS) >= 30,
           "'+ ' on Время(циклы) did not change the count shown")
@@ -329,7 +343,8 @@ def scenario_steppers(ctx):
     over = after_click(ctx, app, CYCLES_PLUS, "cycles-60-again")
     check(changed_pixels(sixty, over, CYCLES_DIGITS) <= 5, "'+ ' at 60 cycles changed the count")
 
-    start = open_page(ctx, app, "Формула")
+    start = settled_in(app, "page-Формула-settled", FORMULA_DIGITS[0],
+                       open_page(ctx, app, "Формула"))
     up = after_click(ctx, app, FORMULA_PLUS[0], "inhale-2", FORMULA_DIGITS[0], start)
     check(changed_pixels(start, up, FORMULA_DIGITS[0]) >= 30, "inhale '+ ' changed nothing")
     for k in (1, 2, 3):
