@@ -112,11 +112,11 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
 // Hands the chosen sensor source to the link (the option wins over HALVENT_SENSOR); false
 // after one line on stderr when the name or the recording is bad.
 bool chooseSensor(const Options& options) {
-    const char* spec = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
-    if (spec == nullptr || (options.sensor == nullptr && *spec == '\0'))
+    const char* chosen = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
+    if (chosen == nullptr || (options.sensor == nullptr && *chosen == '\0'))
         return true; // the simulated device; an empty variable counts as unset
     char error[512];
-    if (BrixChooseSource(spec, error, sizeof error)) return true;
+    if (BrixChooseSource(chosen, error, sizeof error)) return true;
     std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);
     return false;
 }

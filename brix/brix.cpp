@@ -82,10 +82,10 @@ extern "C" bool BrixClose(void) {
     return closeLink(l);
 }
 
-extern "C" bool BrixChooseSource(const char* spec, char* error, size_t size) {
+extern "C" bool BrixChooseSource(const char* source, char* error, size_t size) {
     brix::SourceChoice choice;
     try {
-        choice = brix::chooseSource(spec != nullptr ? spec : "");
+        choice = brix::chooseSource(source != nullptr ? source : "");
     } catch (const std::exception& e) {
         choice = {{}, std::string("cannot choose the sensor: ") + e.what()};
     }

@@ -30,7 +30,7 @@ BRIX_API bool BrixClose(void);
  * "replay:FILE:loop". A recording is read at once. False, with one line naming the problem
  * in `error` (`size` bytes, always terminated), when the name or the file is bad; the
  * choice before it then stays. */
-BRIX_API bool BrixChooseSource(const char* spec, char* error, size_t size);
+BRIX_API bool BrixChooseSource(const char* source, char* error, size_t size);
 
 #ifdef __cplusplus
 }

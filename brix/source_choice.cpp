@@ -67,23 +67,23 @@ SourceChoice chooseReplay(std::string path) {
 }
 
 // A Bluetooth LE heart-rate strap: the first one found, or the one at an address.
-SourceChoice chooseBle(const std::string& spec) {
-    const std::string address = spec == kBle ? std::string() : spec.substr(kBleAddress.size());
-    if (spec != kBle && !isBluetoothAddress(address))
+SourceChoice chooseBle(const std::string& named) {
+    const std::string address = named == kBle ? std::string() : named.substr(kBleAddress.size());
+    if (named != kBle && !isBluetoothAddress(address))
         return {{}, "'" + address + "' is not a Bluetooth address (ble:AA:BB:CC:DD:EE:FF)"};
     return {[address] { return makeBleSource(address); }, {}};
 }
 
 } // namespace
 
-SourceChoice chooseSource(const std::string& spec) {
-    if (spec == "simulated") return {[] { return std::make_unique<SimulatedSource>(); }, {}};
-    if (spec.compare(0, kReplay.size(), kReplay) == 0)
-        return chooseReplay(spec.substr(kReplay.size()));
-    if (spec == kBle || spec.compare(0, kBleAddress.size(), kBleAddress) == 0)
-        return chooseBle(spec);
+SourceChoice chooseSource(const std::string& named) {
+    if (named == "simulated") return {[] { return std::make_unique<SimulatedSource>(); }, {}};
+    if (named.compare(0, kReplay.size(), kReplay) == 0)
+        return chooseReplay(named.substr(kReplay.size()));
+    if (named == kBle || named.compare(0, kBleAddress.size(), kBleAddress) == 0)
+        return chooseBle(named);
     return {{},
-            "unknown sensor '" + spec +
+            "unknown sensor '" + named +
                 "' (choose simulated, replay:FILE, replay:FILE:loop, ble or ble:ADDRESS)"};
 }
 

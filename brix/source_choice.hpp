@@ -18,6 +18,6 @@ struct SourceChoice {
 
 // Reads the choice and, for a recording, the whole file now, so that a bad name or file is
 // reported before anything starts. Any thread.
-SourceChoice chooseSource(const std::string& spec);
+SourceChoice chooseSource(const std::string& named);
 
 } // namespace brix

@@ -1,20 +1,4 @@
 # Cross-builds the Windows program with Debian's mingw-w64 (x86_64, posix threads for std::thread).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(HALVENT_MINGW_TRIPLE x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${HALVENT_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${HALVENT_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${HALVENT_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${HALVENT_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests and tools built for Windows run under Wine when it is installed.
-find_program(HALVENT_WINE NAMES wine)
-if(HALVENT_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${HALVENT_WINE})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-cross.cmake)

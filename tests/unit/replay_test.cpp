@@ -203,7 +203,7 @@ TEST_F(Replay, ExitWithTheLinkOpenEndsAtOnceAndCleanly) {
 TEST_F(Replay, BadChoicesAreRefusedWithOneLine) {
     std::ofstream("junk.csv") << "time,hr\n0,70\n";
     const struct {
-        const char* spec;
+        const char* source;
         const char* error;
     } cases[] = {
         {"ble:AA:BB", "'AA:BB' is not a Bluetooth address (ble:AA:BB:CC:DD:EE:FF)"},
@@ -218,7 +218,7 @@ TEST_F(Replay, BadChoicesAreRefusedWithOneLine) {
     };
     for (const auto& c : cases) {
         char error[512] = "unset";
-        EXPECT_FALSE(BrixChooseSource(c.spec, error, sizeof error));
+        EXPECT_FALSE(BrixChooseSource(c.source, error, sizeof error));
         EXPECT_STREQ(error, c.error);
     }
     char tiny[8];
