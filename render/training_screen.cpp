@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "gui/gui.hpp"
 #include "platform/cp1251.hpp"
 #include "render/hide_toggles.hpp"
 #include "render/phase_tint.hpp"
+#include "render/polygon_fill.hpp"
 #include "render/training_screen_state.hpp"
 #include "render/visible_texels.hpp"
 
@@ -237,17 +239,24 @@ void setPacerColour(std::int32_t phase) {
     }
 }
 
-void drawEllipse(GLenum mode, float radius, float z) {
-    glBegin(mode);
+// The points of an ellipse around the pacer's centre, from the top clockwise.
+std::vector<Corner3> ellipse(float radius, float z) {
+    std::vector<Corner3> points;
+    points.reserve(126);
     for (float a = 0.0f; a < kTwoPi; a += 0.05f)
-        glVertex3f(kRound * radius * std::sin(a), kPacerY + radius * std::cos(a), z);
-    glEnd();
+        points.push_back({kRound * radius * std::sin(a), kPacerY + radius * std::cos(a), z});
+    return points;
 }
 
 void drawPacer(const Gui& g, const TrainingScreenState& state) {
     glDisable(GL_TEXTURE_2D);
-    drawEllipse(GL_POLYGON, state.pacerRadius, -0.05f);
-    if (g.sensor.breathStatus == 2) drawEllipse(GL_LINE_STRIP, state.breathRadius, -0.06f);
+    fillPolygon(ellipse(state.pacerRadius, -0.05f));
+    if (g.sensor.breathStatus == 2) {
+        glBegin(GL_LINE_STRIP);
+        for (const Corner3& p : ellipse(state.breathRadius, -0.06f))
+            glVertex3f(p.x, p.y, p.z);
+        glEnd();
+    }
     glEnable(GL_TEXTURE_2D);
 }
 
@@ -272,12 +281,12 @@ void drawCycleDials(const TrainingSession& s) {
     if (s.cyclesSetting > 0)
         done = static_cast<float>(s.cyclesSetting - s.cyclesLeft) *
                (kTwoPi / static_cast<float>(s.cyclesSetting));
+    std::vector<Corner3> sector;
     for (const float side : {1.0f, -1.0f}) {
-        glBegin(GL_POLYGON);
-        glVertex3f(side * 0.4f, kPacerY, z);
+        sector.assign(1, {side * 0.4f, kPacerY, z});
         for (float a = 0.0f; a < done; a += 0.05f)
-            glVertex3f(side * (0.4f + rx * std::sin(a)), kPacerY + ry * std::cos(a), z);
-        glEnd();
+            sector.push_back({side * (0.4f + rx * std::sin(a)), kPacerY + ry * std::cos(a), z});
+        fillPolygon(sector);
     }
 }
 
