@@ -56,32 +56,53 @@ template <typename Button> void addButton(Hash& h, const Button& b) {
 
 } // namespace
 
-std::uint64_t menuFingerprint(const Gui& g) {
+std::uint64_t widgetFingerprint(const MenuItem& item) {
+    Hash h;
+    addButton(h, item);
+    return h.value();
+}
+
+std::uint64_t widgetFingerprint(const ListButton& row) {
+    Hash h;
+    addButton(h, row);
+    h.add(row.selected).add(row.selectedRed).add(row.selectedGreen).add(row.selectedBlue);
+    h.add(row.group);
+    return h.value();
+}
+
+std::uint64_t widgetFingerprint(const SmallButton& button) {
+    Hash h;
+    addButton(h, button);
+    h.add(button.raised).add(button.checkedRed).add(button.checkedGreen);
+    h.add(button.checkedBlue);
+    return h.value();
+}
+
+std::uint64_t widgetFingerprint(const Panel& p) {
+    Hash h;
+    h.add(p.x).add(p.y).add(p.halfWidth).add(p.halfHeight).add(p.red).add(p.green);
+    h.add(p.blue).add(p.alpha).add(p.visible).add(p.title).add(p.index);
+    return h.value();
+}
+
+std::uint64_t menuFrameFingerprint(const Gui& g) {
     Hash h;
     h.add(g.inMenu).add(g.menuTexture).add(g.fontTexture).add(g.barTexture);
     h.add(g.backgroundTexture);
     h.add(g.menuCenterX).add(g.menuCenterY).add(g.menuScaleX).add(g.menuScaleY);
     h.add(g.menuTargetScaleX).add(g.menuTargetScaleY);
-
-    h.add(g.menuItems.size());
-    for (const MenuItem& item : g.menuItems) addButton(h, item);
-    h.add(g.listButtons.size());
-    for (const ListButton& row : g.listButtons) {
-        addButton(h, row);
-        h.add(row.selected).add(row.selectedRed).add(row.selectedGreen).add(row.selectedBlue);
-        h.add(row.group);
-    }
-    h.add(g.smallButtons.size());
-    for (const SmallButton& button : g.smallButtons) {
-        addButton(h, button);
-        h.add(button.raised).add(button.checkedRed).add(button.checkedGreen);
-        h.add(button.checkedBlue);
-    }
+    h.add(g.menuItems.size()).add(g.listButtons.size()).add(g.smallButtons.size());
     h.add(g.panels.size());
-    for (const Panel& p : g.panels) {
-        h.add(p.x).add(p.y).add(p.halfWidth).add(p.halfHeight).add(p.red).add(p.green);
-        h.add(p.blue).add(p.alpha).add(p.visible).add(p.title).add(p.index);
-    }
+    return h.value();
+}
+
+std::uint64_t menuFingerprint(const Gui& g) {
+    Hash h;
+    h.add(menuFrameFingerprint(g));
+    for (const MenuItem& item : g.menuItems) h.add(widgetFingerprint(item));
+    for (const ListButton& row : g.listButtons) h.add(widgetFingerprint(row));
+    for (const SmallButton& button : g.smallButtons) h.add(widgetFingerprint(button));
+    for (const Panel& p : g.panels) h.add(widgetFingerprint(p));
     return h.value();
 }
 

@@ -1,6 +1,8 @@
 // The menu screen: the zooming skinned frame and its widgets, with their per-frame fading.
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
@@ -113,15 +115,111 @@ void drawStatusLine(Gui& g, const Panel& p) {
     g.drawText(panelTextLeft(p), p.y - p.halfHeight * 0.25f, kCaptionSize, p.status);
 }
 
+// A rectangle in menu-local units.
+struct MenuArea {
+    float left, bottom, right, top;
+    void include(const MenuArea& a) {
+        left = std::min(left, a.left);
+        bottom = std::min(bottom, a.bottom);
+        right = std::max(right, a.right);
+        top = std::max(top, a.top);
+    }
+};
+
+// The glyph boxes of a caption drawn from `left` at height `y`: squares of the caption size,
+// one every two thirds of it.
+MenuArea captionArea(float left, float y, std::string_view text) {
+    const float h = kCaptionSize;
+    const float width = text.empty() ? 0.0f : h + static_cast<float>(text.size() - 1) * h / 1.5f;
+    return {left, y - h / 1.5f, left + width, y + h / 1.5f};
+}
+
+template <typename Button> MenuArea paintedArea(const Button& b) {
+    const float growW = b.growX * b.halfWidth, growH = b.growY * b.halfHeight;
+    MenuArea area{b.x - b.halfWidth - growW, b.y - b.halfHeight - growH,
+                  b.x + b.halfWidth + growW, b.y + b.halfHeight + growH};
+    const std::string_view caption = textOf(b.caption);
+    area.include(captionArea(captionLeft(b.x, caption), b.y, caption));
+    return area;
+}
+
+MenuArea paintedArea(const Panel& p) {
+    MenuArea area{p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight};
+    area.include(captionArea(panelTextLeft(p), p.y + p.halfHeight - 0.035f, textOf(p.title)));
+    return area;
+}
+
+// The window pixels an area covers in the menu's zoom, two more on every side for filtering
+// and rounding; nothing for a hidden widget.
+template <typename Widget>
+MenuPrints::Widget printOf(const Gui& g, const GLint (&viewport)[4], const Widget& w) {
+    MenuPrints::Widget print{widgetFingerprint(w), {}};
+    if (!w.visible) return print;
+    const MenuArea a = paintedArea(w);
+    const auto pixelX = [&](float x) {
+        return viewport[0] + (g.menuCenterX + g.menuScaleX * x + 1.0) * 0.5 * viewport[2];
+    };
+    const auto pixelY = [&](float y) {
+        return viewport[1] + (g.menuCenterY + g.menuScaleY * y + 1.0) * 0.5 * viewport[3];
+    };
+    print.box = {static_cast<int>(std::floor(pixelX(a.left))) - 2,
+                 static_cast<int>(std::floor(pixelY(a.bottom))) - 2,
+                 static_cast<int>(std::ceil(pixelX(a.right))) + 2,
+                 static_cast<int>(std::ceil(pixelY(a.top))) + 2};
+    return print;
+}
+
+MenuPrints menuPrints(const Gui& g) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    MenuPrints prints;
+    prints.frame = menuFrameFingerprint(g);
+    prints.widgets.reserve(g.menuItems.size() + g.smallButtons.size() + g.listButtons.size() +
+                           g.panels.size());
+    for (const MenuItem& item : g.menuItems) prints.widgets.push_back(printOf(g, viewport, item));
+    for (const SmallButton& b : g.smallButtons) prints.widgets.push_back(printOf(g, viewport, b));
+    for (const ListButton& row : g.listButtons) prints.widgets.push_back(printOf(g, viewport, row));
+    for (const Panel& p : g.panels) prints.widgets.push_back(printOf(g, viewport, p));
+    return prints;
+}
+
+// Confines drawing to a box of the viewport, cleared as the frame began, for as long as it
+// lives; with no box (the whole menu) it changes nothing.
+class RepairScissor {
+public:
+    explicit RepairScissor(const MenuRepair& repair) : active_(!repair.whole) {
+        if (!active_) return;
+        wasEnabled_ = glIsEnabled(GL_SCISSOR_TEST);
+        glGetIntegerv(GL_SCISSOR_BOX, previous_);
+        const PixelBox& b = repair.box;
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(b.left, b.bottom, b.right - b.left, b.top - b.bottom);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    ~RepairScissor() {
+        if (!active_) return;
+        glScissor(previous_[0], previous_[1], previous_[2], previous_[3]);
+        if (!wasEnabled_) glDisable(GL_SCISSOR_TEST);
+    }
+    RepairScissor(const RepairScissor&) = delete;
+    RepairScissor& operator=(const RepairScissor&) = delete;
+
+private:
+    bool active_;
+    bool wasEnabled_ = false;
+    GLint previous_[4] = {0, 0, 0, 0};
+};
+
 } // namespace
 
 void Gui::drawMenu() {
     if (!inMenu) return;
 
-    // A menu that stood still in the last frame is put back as that frame's picture; only
-    // the status lines are drawn anew.
-    const std::uint64_t before = menuFingerprint(*this);
-    const bool kept = drawKeptMenuPicture(before);
+    // A menu that stood still in the last frame is put back as that frame's picture, and
+    // drawn again only round the widgets that changed since; the status lines are always
+    // drawn anew.
+    const MenuPrints now = menuPrints(*this);
+    const MenuRepair repair = putBackMenuPicture(now);
 
     glPushMatrix();
     glEnable(GL_TEXTURE_2D);
@@ -137,23 +235,26 @@ void Gui::drawMenu() {
     zoomStep(menuScaleY, menuTargetScaleY);
     glScalef(menuScaleX, menuScaleY, 1.0f);
 
-    if (!kept) {
-        // From here on everything, captions included, is in menu-local units.
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(menuTexture));
-        drawQuad(*this, -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
+    if (repair.whole || !repair.box.empty()) {
+        {
+            const RepairScissor scissor(repair);
+            // From here on everything, captions included, is in menu-local units.
+            glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(menuTexture));
+            drawQuad(*this, -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
 
-        // Equal depths and the "less" test keep whatever was drawn first where widgets
-        // overlap, so the buttons drawn before the panels stay on top of the panel frames.
-        for (MenuItem& item : menuItems)
-            if (item.visible) drawButton(*this, item, kMenuItemSkin);
-        for (SmallButton& button : smallButtons)
-            if (button.visible) drawButton(*this, button, kSmallButtonSkin);
-        for (ListButton& row : listButtons)
-            if (row.visible) drawButton(*this, row, kListButtonSkin);
-        for (const Panel& panel : panels)
-            if (panel.visible) drawPanel(*this, panel);
-        // Drawing it changed nothing (no zoom, no fade left): the next frame can put it back.
-        if (menuFingerprint(*this) == before) keepMenuPicture(before);
+            // Equal depths and the "less" test keep whatever was drawn first where widgets
+            // overlap, so the buttons drawn before the panels stay on top of the panel frames.
+            for (MenuItem& item : menuItems)
+                if (item.visible) drawButton(*this, item, kMenuItemSkin);
+            for (SmallButton& button : smallButtons)
+                if (button.visible) drawButton(*this, button, kSmallButtonSkin);
+            for (ListButton& row : listButtons)
+                if (row.visible) drawButton(*this, row, kListButtonSkin);
+            for (const Panel& panel : panels)
+                if (panel.visible) drawPanel(*this, panel);
+        }
+        // Once the zoom has settled, what was drawn is the picture the next frames start from.
+        if (menuFrameFingerprint(*this) == now.frame) keepMenuPicture(now, repair);
     }
     for (const Panel& panel : panels)
         if (panel.visible) drawStatusLine(*this, panel);

@@ -17,6 +17,7 @@
 #include "gui/menu_layout.hpp"
 #include "platform/ticks.hpp"
 #include "platform/window.hpp"
+#include "render/menu_picture.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -146,6 +147,38 @@ TEST_F(FramePictureTest, MenuAndTrainingScreenKeepTheirPictures) {
     for (std::size_t i = 0; i < 3; ++i) gui.smallButtons.at(i).raised = 0; // dials, graph, background
     frames(1);
     expectSamePicture("training-hidden", readFrame());
+}
+
+// While widgets light up and fade, a settled menu is drawn again only round them, over its
+// kept picture: every such frame must be the frame the whole menu would give.
+TEST_F(FramePictureTest, MenuRedrawnRoundChangedWidgetsEqualsTheWholeMenu) {
+    frames(300); // the zoom has settled
+    const Gui start = gui;
+    const auto run = [&](bool whole) {
+        gui = start;
+        forgetMenuPicture();
+        std::vector<Picture> pictures;
+        const float hovers[][2] = {{-0.1f, 0.3f}, {0.5f, -0.2f}, {-0.6f, -0.5f}, {0.95f, -0.95f}};
+        for (const auto& at : hovers) {
+            gui.onHover(at[0], at[1]);
+            for (int i = 0; i < 6; ++i) {
+                if (whole) forgetMenuPicture();
+                frames(1);
+                pictures.push_back(readFrame());
+            }
+        }
+        gui.onClick(-0.1f, 0.3f); // another page of the menu
+        for (int i = 0; i < 4; ++i) {
+            if (whole) forgetMenuPicture();
+            frames(1);
+            pictures.push_back(readFrame());
+        }
+        return pictures;
+    };
+    const std::vector<Picture> repaired = run(false), whole = run(true);
+    ASSERT_EQ(repaired.size(), whole.size());
+    for (std::size_t i = 0; i < repaired.size(); ++i)
+        EXPECT_TRUE(repaired[i].rgb == whole[i].rgb) << "frame " << i;
 }
 
 } // namespace
