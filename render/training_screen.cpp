@@ -1,6 +1,7 @@
 // The training screen's frame: phase word, phase bars, beat squares, pacer, cycle dials.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -268,10 +269,18 @@ void drawCycleDials(const TrainingSession& s) {
     constexpr float rx = 0.1875f, ry = 0.25f;
     constexpr float outlineEnd = 6.597344756126404f; // 2.1 pi: the outline overlaps itself
     glLineWidth(0.1f);
+    // As many segments as the pixels need: none strays a tenth of a pixel from the circle.
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const double radiusPixels = std::max(rx * double(viewport[2]), ry * double(viewport[3])) / 2.0;
+    const double widest = radiusPixels > 0.1 ? 2.0 * std::acos(1.0 - 0.1 / radiusPixels) : 0.2;
+    const int segments = static_cast<int>(std::ceil(outlineEnd / std::clamp(widest, 0.02, 0.2)));
     for (const float side : {1.0f, -1.0f}) {
         glBegin(GL_LINE_STRIP);
-        for (float a = 0.0f; a < outlineEnd; a += 0.02f)
+        for (int k = 0; k <= segments; ++k) {
+            const float a = outlineEnd * static_cast<float>(k) / static_cast<float>(segments);
             glVertex3f(side * (0.4f + rx * std::sin(a)), kPacerY + ry * std::cos(a), z);
+        }
         glEnd();
     }
     glLineWidth(1.0f);
