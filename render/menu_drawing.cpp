@@ -213,7 +213,11 @@ private:
 } // namespace
 
 void Gui::drawMenu() {
-    if (!inMenu) return;
+    if (!inMenu) {
+        // A session has no use for the kept picture: its 2 MB go back while the session runs.
+        forgetMenuPicture();
+        return;
+    }
 
     // A menu that stood still in the last frame is put back as that frame's picture, and
     // drawn again only round the widgets that changed since; the status lines are always

@@ -100,6 +100,9 @@ bool findFontFile(const BitmapFontRequest& request, FontFile& found) {
     }
     if (fonts) FcFontSetDestroy(fonts);
     FcPatternDestroy(pattern);
+    // The font is found once (again only when the picture's size changes): the parsed
+    // configuration and font caches, about a megabyte, are let go until then.
+    FcFini();
     return ok;
 }
 
