@@ -2,6 +2,9 @@
 #include "platform/window.hpp"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <cstdlib>
 
@@ -44,6 +47,23 @@ bool invisibleDriverNotAsked() {
     if (SDL_getenv("SDL_VIDEODRIVER")) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
+// Asks the window manager, before the window is first shown, to show it full screen, and
+// says false where the window is not an X11 window. SDL's own switch on a shown X11 window
+// waits up to 100 ms for the window to move twice and change size, which a window that
+// already covers the display never does: a tenth of a second of every start. Without a
+// window manager the borderless window covers the display anyway.
+bool askFullscreenBeforeShowing() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* display = info.info.x11.display;
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&fullscreen), 1);
+    return true;
 }
 
 } // namespace
@@ -119,7 +139,7 @@ void windowClientSize(int& width, int& height) {
 void enterFullscreenMode() {
     if (!window) return;
     if (wantFullscreen && !wantModeSwitch) {
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (!askFullscreenBeforeShowing()) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else if (wantModeSwitch) {
         SDL_SetWindowDisplayMode(window, &modeSwitchTarget);
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
