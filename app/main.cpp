@@ -11,6 +11,7 @@
 #include "platform/end_signals.hpp"
 #include "platform/events.hpp"
 #include "platform/message_box.hpp"
+#include "platform/process_memory.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
 #include "training/session_record.hpp"
@@ -136,6 +137,7 @@ const char* setupFailureText(WindowResult result) {
 
 int main(int argc, char** argv) {
     // --- set-up ---
+    returnLargeFreedBlocks();
     Options options;
     if (const char* record = std::getenv("HALVENT_RECORD"); record && std::strcmp(record, "off"))
         options.recordFolder = record;
