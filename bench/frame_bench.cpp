@@ -300,6 +300,7 @@ void benchFrames(const Options& o) {
     keepFrame(o, "training");
     const double trainingShaded = shadedScreens(drawFrame);
     gui.inMenu = 1;
+    drawFrame(); // the first menu frame after a session is drawn whole and kept
     const double menuShaded = shadedScreens(drawFrame);
     const double menuFadingShaded = shadedScreens([] {
         gui.styleMenuItem(0.1f, 0.1f, 20, 0.2f, 0.1f, 0.1f, 0.7f, 0);
