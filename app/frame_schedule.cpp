@@ -44,6 +44,10 @@ bool waitForFrame() {
     for (double left = msUntilNextFrame(); left >= 1.0; left = msUntilNextFrame()) {
         if (waitEvent(event, static_cast<int>(left))) {
             windowProc(event);
+            // A beat is drawn at once, not at the next slot of the pace, which then starts
+            // again from this frame: the pacer steps when the heart beats, and the animation
+            // gains at most one frame a beat.
+            if (!gui.sensor.pendingBeats.empty()) restartFramePace();
             return false;
         }
         if (quitRequested()) return false;

@@ -20,6 +20,9 @@ if [ "${1:-}" = "--quick" ]; then
 fi
 
 results="$build/bench-results.md"
+# The real heart recordings beside the checkout, where the build looks for them too.
+testdata="$root/../shared/testdata"
+[ -d "$testdata" ] || testdata=/work/shared/testdata
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 in_process="$(mktemp)" program="$(mktemp)" replay="$(mktemp)" floor_a="$(mktemp)" floor_b="$(mktemp)"
 trap 'rm -f "$in_process" "$program" "$replay" "$floor_a" "$floor_b"' EXIT
@@ -29,7 +32,8 @@ SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
     --floor-out "$floor_a" >/dev/null
 python3 "$root/bench/program_bench.py" --program "$build/halvent" \
     --floor "$build/bench/halvent_floor" --probe "$build/bench/libhalvent_swap_probe.so" \
-    --img "$root/img" "${program_args[@]}" --out "$program" --floor-out "$floor_b" >/dev/null
+    --img "$root/img" --recording "$testdata/rr/real_rri.txt" "${program_args[@]}" \
+    --out "$program" --floor-out "$floor_b" >/dev/null
 # A real recording through brix at real speed (two minutes by default).
 "$build/bench/halvent_replay_bench" "${replay_args[@]}" --out "$replay" >/dev/null
 

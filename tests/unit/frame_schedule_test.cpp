@@ -109,4 +109,48 @@ TEST_F(FrameSchedule, SensorMessageFromAnotherThreadEndsTheWait) {
     EXPECT_LT(waited, std::chrono::milliseconds(2500)) << "woken only by the timeout";
 }
 
+// Frames paced at 10 a second: a beat that comes 30 ms into a period is drawn then, not at
+// the next slot 70 ms later.
+TEST(FrameScheduleBeat, ABeatIsDrawnAtOnceNotAtTheNextSlot) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    WindowOptions options;
+    options.windowed = options.hidden = true;
+    options.fps = 10;
+    ASSERT_EQ(createMainWindow(options), WindowResult::Ok);
+    ScratchDirectory scratch;
+    CapturedMessageBoxes boxes;
+    std::error_code ignored;
+    std::filesystem::create_directory_symlink(sourceDir() / "img", scratch.path() / "img", ignored);
+    buildUserInterface(800, 600, mainWindowHandle());
+    const auto post = [](bool pulse) {
+        postSensorEvent(kSensorMessage, (std::uintptr_t{7} << 16) | (pulse ? kPulseBit : 0),
+                        std::intptr_t{(2 << 5) | (2 << 2)} << 16);
+    };
+    post(true); // after a reset one rise and fall arm the pulse
+    post(false);
+    Event event;
+    while (pollEvent(event)) windowProc(event);
+    redrawNextFrame();
+    ASSERT_TRUE(drawFrameIfChanged());
+    restartFramePace(); // however long the build took, this frame is on time
+    swapWindowBuffers();
+    ASSERT_GT(msUntilNextFrame(), 80.0);
+
+    const auto start = std::chrono::steady_clock::now();
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        post(true);
+    });
+    bool due = false;
+    while (!due && std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) {
+        while (pollEvent(event)) windowProc(event);
+        due = waitForFrame() && !gui.sensor.pendingBeats.empty();
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    device.join();
+    EXPECT_TRUE(due);
+    EXPECT_LT(waited, std::chrono::milliseconds(65)) << "the beat waited for the next slot";
+    destroyMainWindow();
+}
+
 } // namespace
