@@ -40,13 +40,45 @@ float captionLeft(float x, std::string_view text) {
     return static_cast<float>(x - static_cast<double>(text.size() / 2) * kCaptionShiftPerPair);
 }
 
+// A rectangle in menu-local units.
+struct MenuArea {
+    float left, bottom, right, top;
+    void include(const MenuArea& a) {
+        left = std::min(left, a.left);
+        bottom = std::min(bottom, a.bottom);
+        right = std::max(right, a.right);
+        top = std::max(top, a.top);
+    }
+};
+
+// The glyph boxes of a caption drawn from `left` at height `y`: squares of the caption size,
+// one every two thirds of it.
+MenuArea captionArea(float left, float y, std::string_view text) {
+    const float h = kCaptionSize;
+    const float width = text.empty() ? 0.0f : h + static_cast<float>(text.size() - 1) * h / 1.5f;
+    return {left, y - h / 1.5f, left + width, y + h / 1.5f};
+}
+
+// The quad of a widget's skin, grown by its highlight.
+template <typename Button> MenuArea skinArea(const Button& b) {
+    const float growW = b.growX * b.halfWidth;
+    const float growH = b.growY * b.halfHeight;
+    return {b.x - b.halfWidth - growW, b.y - b.halfHeight - growH, b.x + b.halfWidth + growW,
+            b.y + b.halfHeight + growH};
+}
+
+MenuArea skinArea(const Panel& p) {
+    return {p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight};
+}
+
+float panelTitleY(const Panel& p) { return p.y + p.halfHeight - 0.035f; }
+
 // A quad of the menu skin, filled only where the skin has pixels.
-void drawQuad(const Gui& g, float left, float bottom, float right, float top, float z,
-              const SkinRegion& s) {
-    const TexturedCorner corners[4] = {{s.sFrom, s.tFrom, left, bottom},
-                                       {s.sTo, s.tFrom, right, bottom},
-                                       {s.sTo, s.tTo, right, top},
-                                       {s.sFrom, s.tTo, left, top}};
+void drawQuad(const Gui& g, const MenuArea& a, float z, const SkinRegion& s) {
+    const TexturedCorner corners[4] = {{s.sFrom, s.tFrom, a.left, a.bottom},
+                                       {s.sTo, s.tFrom, a.right, a.bottom},
+                                       {s.sTo, s.tTo, a.right, a.top},
+                                       {s.sFrom, s.tTo, a.left, a.top}};
     drawVisibleQuad(g.menuTexture, corners, z);
 }
 
@@ -66,10 +98,7 @@ template <typename Button> void drawButton(Gui& g, Button& b, const SkinRegion& 
         glColor4f(b.red, b.green, b.blue, b.alpha);
     }
 
-    const float growW = b.growX * b.halfWidth;
-    const float growH = b.growY * b.halfHeight;
-    drawQuad(g, b.x - b.halfWidth - growW, b.y - b.halfHeight - growH, b.x + b.halfWidth + growW,
-             b.y + b.halfHeight + growH, kWidgetDepth, skin);
+    drawQuad(g, skinArea(b), kWidgetDepth, skin);
 
     const std::string_view caption = textOf(b.caption);
     g.drawText(captionLeft(b.x, caption), b.y, kCaptionSize, caption);
@@ -101,10 +130,9 @@ float panelTextLeft(const Panel& p) { return captionLeft(p.x, textOf(p.title)); 
 void drawPanel(Gui& g, const Panel& p) {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(g.menuTexture));
     glColor4f(p.red, p.green, p.blue, p.alpha);
-    drawQuad(g, p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight,
-             kWidgetDepth, kPanelSkin);
+    drawQuad(g, skinArea(p), kWidgetDepth, kPanelSkin);
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-    g.drawText(panelTextLeft(p), p.y + p.halfHeight - 0.035f, kCaptionSize, textOf(p.title));
+    g.drawText(panelTextLeft(p), panelTitleY(p), kCaptionSize, textOf(p.title));
 }
 
 // Drawn after every panel: no panel reaches another's status line, so the picture is the one
@@ -115,37 +143,16 @@ void drawStatusLine(Gui& g, const Panel& p) {
     g.drawText(panelTextLeft(p), p.y - p.halfHeight * 0.25f, kCaptionSize, p.status);
 }
 
-// A rectangle in menu-local units.
-struct MenuArea {
-    float left, bottom, right, top;
-    void include(const MenuArea& a) {
-        left = std::min(left, a.left);
-        bottom = std::min(bottom, a.bottom);
-        right = std::max(right, a.right);
-        top = std::max(top, a.top);
-    }
-};
-
-// The glyph boxes of a caption drawn from `left` at height `y`: squares of the caption size,
-// one every two thirds of it.
-MenuArea captionArea(float left, float y, std::string_view text) {
-    const float h = kCaptionSize;
-    const float width = text.empty() ? 0.0f : h + static_cast<float>(text.size() - 1) * h / 1.5f;
-    return {left, y - h / 1.5f, left + width, y + h / 1.5f};
-}
-
 template <typename Button> MenuArea paintedArea(const Button& b) {
-    const float growW = b.growX * b.halfWidth, growH = b.growY * b.halfHeight;
-    MenuArea area{b.x - b.halfWidth - growW, b.y - b.halfHeight - growH,
-                  b.x + b.halfWidth + growW, b.y + b.halfHeight + growH};
+    MenuArea area = skinArea(b);
     const std::string_view caption = textOf(b.caption);
     area.include(captionArea(captionLeft(b.x, caption), b.y, caption));
     return area;
 }
 
 MenuArea paintedArea(const Panel& p) {
-    MenuArea area{p.x - p.halfWidth, p.y - p.halfHeight, p.x + p.halfWidth, p.y + p.halfHeight};
-    area.include(captionArea(panelTextLeft(p), p.y + p.halfHeight - 0.035f, textOf(p.title)));
+    MenuArea area = skinArea(p);
+    area.include(captionArea(panelTextLeft(p), panelTitleY(p), textOf(p.title)));
     return area;
 }
 
@@ -244,7 +251,7 @@ void Gui::drawMenu() {
             const RepairScissor scissor(repair);
             // From here on everything, captions included, is in menu-local units.
             glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(menuTexture));
-            drawQuad(*this, -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, kBackdropSkin);
+            drawQuad(*this, {-1.0f, -1.0f, 1.0f, 1.0f}, 0.0f, kBackdropSkin);
 
             // Equal depths and the "less" test keep whatever was drawn first where widgets
             // overlap, so the buttons drawn before the panels stay on top of the panel frames.
