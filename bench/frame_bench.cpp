@@ -350,18 +350,17 @@ void benchFrames(const Options& o) {
         addFloorRow("pixels shaded per frame, in screens of 800 x 600: training (menu still, fading, zooming)", shaded,
                     floorText, trainingShaded / floorShaded, "(no goal; the cost behind the times)");
     }
-    addFloorRow("training frame, all shown: CPU time per frame (wall)",
-                ms(ec.median) + " (" + ms(e.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
-                ec.median / fc.median, "<= 1.3");
-    addFloorRow("menu frame, still (a beat flash): CPU time per frame (wall)",
-                ms(mc.median) + " (" + ms(m.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
-                mc.median / fc.median, "<= 1.0");
-    addFloorRow("menu frame, an entry fading (drawn again round it): CPU time per frame (wall)",
-                ms(dc.median) + " (" + ms(d.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
-                dc.median / fc.median, "<= 1.0");
-    addFloorRow("menu frame, zooming (drawn whole): CPU time per frame (wall)",
-                ms(wc.median) + " (" + ms(w.median) + ")", ms(fc.median) + " (" + ms(f.median) + ")",
-                wc.median / fc.median, "<= 1.0");
+    // CPU time per frame against the floor's, wall time beside it.
+    const auto frameRow = [&](const char* what, const Summary& cpu, const Summary& wall,
+                              const char* goal) {
+        addFloorRow(std::string(what) + ": CPU time per frame (wall)",
+                    ms(cpu.median) + " (" + ms(wall.median) + ")",
+                    ms(fc.median) + " (" + ms(f.median) + ")", cpu.median / fc.median, goal);
+    };
+    frameRow("training frame, all shown", ec, e, "<= 1.3");
+    frameRow("menu frame, still (a beat flash)", mc, m, "<= 1.0");
+    frameRow("menu frame, an entry fading (drawn again round it)", dc, d, "<= 1.0");
+    frameRow("menu frame, zooming (drawn whole)", wc, w, "<= 1.0");
     clearTickOverride();
 }
 

@@ -96,9 +96,7 @@ class FramePictureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok());
-        std::error_code ignored;
-        std::filesystem::create_directory_symlink(sourceDir() / "img", scratch.path() / "img",
-                                                  ignored);
+        scratch.linkImages();
         setTickOverride(tick);
         buildUserInterface(kWidth, kHeight, mainWindowHandle());
         gui.sensor.breathStatus = 2;

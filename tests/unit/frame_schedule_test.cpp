@@ -21,9 +21,7 @@ class FrameSchedule : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok());
-        std::error_code ignored;
-        std::filesystem::create_directory_symlink(sourceDir() / "img", scratch.path() / "img",
-                                                  ignored);
+        scratch.linkImages();
         buildUserInterface(800, 600, mainWindowHandle());
         redrawNextFrame();
     }
@@ -119,8 +117,7 @@ TEST(FrameScheduleBeat, ABeatIsDrawnAtOnceNotAtTheNextSlot) {
     ASSERT_EQ(createMainWindow(options), WindowResult::Ok);
     ScratchDirectory scratch;
     CapturedMessageBoxes boxes;
-    std::error_code ignored;
-    std::filesystem::create_directory_symlink(sourceDir() / "img", scratch.path() / "img", ignored);
+    scratch.linkImages();
     buildUserInterface(800, 600, mainWindowHandle());
     const auto post = [](bool pulse) {
         postSensorEvent(kSensorMessage, (std::uintptr_t{7} << 16) | (pulse ? kPulseBit : 0),

@@ -25,9 +25,7 @@ class TrainingScreenPictureTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok());
-        std::error_code ignored;
-        std::filesystem::create_directory_symlink(sourceDir() / "img", scratch.path() / "img",
-                                                  ignored);
+        scratch.linkImages();
         buildUserInterface(800, 600, mainWindowHandle());
         gui.sensor.breathStatus = 2;
         gui.sensor.pulseStatus = 2;

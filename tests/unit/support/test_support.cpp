@@ -52,6 +52,11 @@ ScratchDirectory::ScratchDirectory() {
     std::filesystem::current_path(path_);
 }
 
+void ScratchDirectory::linkImages() const {
+    std::error_code ignored; // already there: a second build in the same folder
+    std::filesystem::create_directory_symlink(sourceDir() / "img", path_ / "img", ignored);
+}
+
 ScratchDirectory::~ScratchDirectory() {
     std::error_code ignored;
     std::filesystem::current_path(previous_, ignored);

@@ -58,6 +58,9 @@ public:
     ScratchDirectory();
     ~ScratchDirectory();
     const std::filesystem::path& path() const { return path_; }
+    // Makes its img/ the repository's, as the program finds its pictures and sounds from its
+    // working folder.
+    void linkImages() const;
 
 private:
     std::filesystem::path path_;
