@@ -347,7 +347,9 @@ void benchFrames(const Options& o) {
         std::snprintf(shaded, sizeof shaded, "%.2f (menu %.2f, %.2f, %.2f)", trainingShaded,
                       menuShaded, menuFadingShaded, menuWholeShaded);
         std::snprintf(floorText, sizeof floorText, "%.2f", floorShaded);
-        addFloorRow("pixels shaded per frame, in screens of 800 x 600: training (menu still, fading, zooming)", shaded,
+        addFloorRow("pixels shaded per frame, in screens of 800 x 600: training "
+                    "(menu still, fading, zooming)",
+                    shaded,
                     floorText, trainingShaded / floorShaded, "(no goal; the cost behind the times)");
     }
     // CPU time per frame against the floor's, wall time beside it.

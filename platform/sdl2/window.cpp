@@ -139,7 +139,8 @@ void windowClientSize(int& width, int& height) {
 void enterFullscreenMode() {
     if (!window) return;
     if (wantFullscreen && !wantModeSwitch) {
-        if (!askFullscreenBeforeShowing()) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (!askFullscreenBeforeShowing())
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else if (wantModeSwitch) {
         SDL_SetWindowDisplayMode(window, &modeSwitchTarget);
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
