@@ -1,12 +1,15 @@
 // halvent: set-up, the frame loop, and the end of the program.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/frame_schedule.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
+#include "platform/command_line.hpp"
+#include "platform/console.hpp"
 #include "platform/cp1251.hpp"
 #include "platform/end_signals.hpp"
 #include "platform/events.hpp"
@@ -53,28 +56,30 @@ const char* kUsage =
 
 struct Options {
     WindowOptions window;
-    const char* sensor = nullptr; // --sensor; null when not given
-    std::string recordFolder; // empty: sessions are not recorded
+    std::optional<std::string> sensor; // --sensor, when given
+    std::string recordFolder;          // empty: sessions are not recorded
 };
 
-// Parses the command line; returns false (after printing why) when the program should stop.
-bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+// Parses the command line (UTF-8); returns false (after saying why) when the program should
+// stop.
+bool parseOptions(const std::vector<std::string>& args, Options& options, int& exitCode) {
+    const std::size_t count = args.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            tellUser(ConsoleLine::Information, kUsage);
             exitCode = 0;
             return false;
         }
         if (arg == "--version") {
-            std::printf("halvent %s\n", HALVENT_VERSION);
+            tellUser(ConsoleLine::Information, std::string("halvent ") + HALVENT_VERSION);
             exitCode = 0;
             return false;
         }
         if (arg == "--record") {
-            options.recordFolder = i + 1 < argc ? argv[++i] : "";
+            options.recordFolder = i + 1 < count ? args[++i] : "";
             if (options.recordFolder.empty()) {
-                std::fprintf(stderr, "halvent: --record takes a folder\n");
+                tellUser(ConsoleLine::Problem, "halvent: --record takes a folder");
                 exitCode = 2;
                 return false;
             }
@@ -90,19 +95,19 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
             options.window.modeSwitch = true;
         } else if (arg == "--fps") {
             // A missing or empty value is as wrong as any other that is not a number.
-            const char* value = i + 1 < argc ? argv[++i] : "";
+            const std::string value = i + 1 < count ? args[++i] : "";
             char* end = nullptr;
-            const long fps = std::strtol(value, &end, 10);
-            if (end == value || *end != '\0' || fps < 0 || fps > 1000) {
-                std::fprintf(stderr, "halvent: --fps takes a number from 0 to 1000\n");
+            const long fps = std::strtol(value.c_str(), &end, 10);
+            if (end == value.c_str() || *end != '\0' || fps < 0 || fps > 1000) {
+                tellUser(ConsoleLine::Problem, "halvent: --fps takes a number from 0 to 1000");
                 exitCode = 2;
                 return false;
             }
             options.window.fps = static_cast<int>(fps);
-        } else if (arg == "--sensor" && i + 1 < argc) {
-            options.sensor = argv[++i];
+        } else if (arg == "--sensor" && i + 1 < count) {
+            options.sensor = args[++i];
         } else {
-            std::fprintf(stderr, "halvent: unknown option '%s'\n%s", arg.c_str(), kUsage);
+            tellUser(ConsoleLine::Problem, "halvent: unknown option '" + arg + "'\n" + kUsage);
             exitCode = 2;
             return false;
         }
@@ -111,14 +116,15 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
 }
 
 // Hands the chosen sensor source to the link (the option wins over HALVENT_SENSOR); false
-// after one line on stderr when the name or the recording is bad.
+// after one line for the user when the name or the recording is bad.
 bool chooseSensor(const Options& options) {
-    const char* chosen = options.sensor != nullptr ? options.sensor : std::getenv("HALVENT_SENSOR");
-    if (chosen == nullptr || (options.sensor == nullptr && *chosen == '\0'))
+    const char* chosen = options.sensor ? options.sensor->c_str() : std::getenv("HALVENT_SENSOR");
+    if (chosen == nullptr || (!options.sensor && *chosen == '\0'))
         return true; // the simulated device; an empty variable counts as unset
     char error[512];
     if (BrixChooseSource(chosen, error, sizeof error)) return true;
-    std::fprintf(stderr, "halvent: %s%s\n", options.sensor ? "" : "HALVENT_SENSOR: ", error);
+    tellUser(ConsoleLine::Problem,
+             std::string("halvent: ") + (options.sensor ? "" : "HALVENT_SENSOR: ") + error);
     return false;
 }
 
@@ -142,7 +148,7 @@ int main(int argc, char** argv) {
     if (const char* record = std::getenv("HALVENT_RECORD"); record && std::strcmp(record, "off"))
         options.recordFolder = record;
     int exitCode = 0;
-    if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+    if (!parseOptions(commandLineArguments(argc, argv), options, exitCode)) return exitCode;
     if (!chooseSensor(options)) return 2;
 
     catchEndSignals(); // logout, Ctrl+C and a closed terminal end the program in order
@@ -150,10 +156,10 @@ int main(int argc, char** argv) {
     setWindowProcedure(windowProc);
     const WindowResult created = createMainWindow(options.window);
     if (created == WindowResult::NoVideo || created == WindowResult::WindowFailed) {
-        std::fprintf(stderr,
-                     "halvent: cannot open the window (%s). Is a display available? "
-                     "Set DISPLAY, or run it under Xvfb.\n",
-                     created == WindowResult::NoVideo ? "no display" : "window creation failed");
+        tellUser(ConsoleLine::Problem,
+                 std::string("halvent: cannot open the window (") +
+                     (created == WindowResult::NoVideo ? "no display" : "window creation failed") +
+                     "). Is a display available? Set DISPLAY, or run it under Xvfb.");
         return 0;
     }
     sessionRecorder.setFolder(options.recordFolder); // an unwritable folder: one line, unrecorded
@@ -175,7 +181,8 @@ int main(int argc, char** argv) {
     // when the picture changes ---
     for (;;) {
         Event event;
-        while (pollEvent(event)) windowProc(event);
+        while (pollEvent(event))
+            windowProc(event);
         if (quitRequested()) break;
         if (!waitForFrame()) continue;
         if (!drawFrameIfChanged()) continue;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "gui/gui.hpp"
+#include "platform/console.hpp"
 #include "platform/file_replace.hpp"
 #include "platform/message_box.hpp"
 
@@ -64,5 +65,5 @@ void saveSettings() {
 
     std::string error;
     if (!replaceFileContents(kSettingsPath, std::string_view(settingsBuffer, length), error))
-        std::fprintf(stderr, "halvent: the settings were not saved: %s\n", error.c_str());
+        tellUser(ConsoleLine::Problem, "halvent: the settings were not saved: " + error);
 }

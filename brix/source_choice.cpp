@@ -24,13 +24,15 @@ constexpr std::string_view kBleAddress = "ble:";
 constexpr std::streamsize kLargestRecording = 64 << 20; // days of beats; more is no recording
 
 bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
+    // The name is UTF-8; as a char8_t path it reaches Windows as UTF-16, so any name opens.
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (std::filesystem::is_directory(file, ec)) {
         error = "cannot read the recording '" + path + "': it is a folder";
         return false;
     }
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         error = "cannot read the recording '" + path +
                 "': " + (errno != 0 ? std::strerror(errno) : "cannot open it");

@@ -24,7 +24,7 @@ list(APPEND HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/frame_pace
 add_library(halvent_core STATIC ${HALVENT_CORE_SOURCES})
 target_include_directories(halvent_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(halvent_core PUBLIC HALVENT_VERSION="${PROJECT_VERSION}")
-target_link_libraries(halvent_core PUBLIC brix opengl32 gdi32 winmm user32)
+target_link_libraries(halvent_core PUBLIC brix opengl32 gdi32 winmm user32 shell32)
 target_compile_options(halvent_core PRIVATE ${HALVENT_WARNINGS})
 # GL/gl.h pulls in <windows.h> unless these two are known; above platform/ they are given, so
 # only the Win32 backend sees the Windows headers.

@@ -15,7 +15,10 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/halvent.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/halvent.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian keeps a package's licence in its documentation folder under this name.
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
 set(CPACK_PACKAGE_NAME halvent)
 set(CPACK_PACKAGE_VENDOR "halvent")

@@ -1,4 +1,5 @@
-# The Windows release: one folder in a ZIP with halvent.exe, brix.dll, img/ and README.txt.
+# The Windows release: one folder in a ZIP with halvent.exe, brix.dll, img/, the settings file
+# with every option off (so the first start opens no box), README.txt and the licences.
 
 # The images and sounds are the generator's output (tools/), made on the build machine; the
 # committed img/ is that output, and another folder may be given.
@@ -9,10 +10,19 @@ install(TARGETS halvent brix RUNTIME DESTINATION .
 install(DIRECTORY ${HALVENT_IMAGE_DIR}/ DESTINATION img)
 
 # Notepad of older Windows shows a text only with CR LF line ends.
-file(READ ${CMAKE_CURRENT_LIST_DIR}/README-windows.txt HALVENT_README_TEXT)
-string(REPLACE "\n" "\r\n" HALVENT_README_TEXT "${HALVENT_README_TEXT}")
-file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${HALVENT_README_TEXT}")
-install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
+foreach(text README-windows.txt:README.txt ../LICENSE:LICENSE.txt
+        ../THIRD-PARTY-NOTICES.md:THIRD-PARTY-NOTICES.txt)
+    string(REPLACE ":" ";" names "${text}")
+    list(GET names 0 source)
+    list(GET names 1 target)
+    file(READ ${CMAKE_CURRENT_LIST_DIR}/${source} HALVENT_TEXT)
+    string(REPLACE "\n" "\r\n" HALVENT_TEXT "${HALVENT_TEXT}")
+    file(WRITE ${CMAKE_BINARY_DIR}/${target} "${HALVENT_TEXT}")
+    install(FILES ${CMAKE_BINARY_DIR}/${target} DESTINATION .)
+endforeach()
+# Eight characters, no line end: the five display options off, as the program writes them.
+file(WRITE ${CMAKE_BINARY_DIR}/menu.cfg "00000000")
+install(FILES ${CMAKE_BINARY_DIR}/menu.cfg DESTINATION .)
 
 set(CPACK_PACKAGE_NAME halvent)
 set(CPACK_PACKAGE_VENDOR "halvent")

@@ -20,9 +20,8 @@ if [ "${1:-}" = "--quick" ]; then
 fi
 
 results="$build/bench-results.md"
-# The real heart recordings beside the checkout, where the build looks for them too.
-testdata="$root/../shared/testdata"
-[ -d "$testdata" ] || testdata=/work/shared/testdata
+# The real heart recordings the repository carries.
+testdata="$root/tests/data"
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 in_process="$(mktemp)" program="$(mktemp)" replay="$(mktemp)" floor_a="$(mktemp)" floor_b="$(mktemp)"
 trap 'rm -f "$in_process" "$program" "$replay" "$floor_a" "$floor_b"' EXIT

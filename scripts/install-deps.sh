@@ -25,8 +25,11 @@ packages=(
     # packaging
     dpkg-dev fakeroot file
     # the Windows build: mingw-w64 cross compilers (posix threads), GoogleTest's sources to
-    # build with them, and Wine (32-bit from the i386 architecture) to run it in the tests
+    # build with them, and Wine (32-bit from the i386 architecture) to run it in the tests.
+    # Wine makes its OpenGL contexts with the system's Mesa, so each architecture needs its own:
+    # the 64-bit one is libgl1-mesa-dri above, the 32-bit one comes from i386.
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386 unzip
+    libgl1:i386 libgl1-mesa-dri:i386
 )
 
 missing=()

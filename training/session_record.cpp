@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/append_file.hpp"
+#include "platform/console.hpp"
 #include "platform/file_replace.hpp"
 #include "sensor/sensor_state.hpp"
 #include "training/training_session.hpp"
@@ -91,9 +92,8 @@ bool SessionRecorder::setFolder(const std::string& folder) {
     int error = makeFolders(path);
     if (error == 0) error = folderWritable(path);
     if (error != 0) {
-        std::fprintf(stderr,
-                     "halvent: cannot record sessions in %s (%s); sessions run unrecorded\n",
-                     path.c_str(), systemErrorText(error).c_str());
+        tellUser(ConsoleLine::Problem, "halvent: cannot record sessions in " + path + " (" +
+                                           systemErrorText(error) + "); sessions run unrecorded");
         return false;
     }
     folder_ = path;
@@ -114,10 +114,9 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
         if (error != EEXIST) break;
     }
     if (error != 0) {
-        std::fprintf(stderr,
-                     "halvent: cannot create a session record in %s (%s); this session "
-                     "runs unrecorded\n",
-                     folder_.c_str(), systemErrorText(error).c_str());
+        tellUser(ConsoleLine::Problem, "halvent: cannot create a session record in " + folder_ +
+                                           " (" + systemErrorText(error) +
+                                           "); this session runs unrecorded");
         return;
     }
     startTick_ = startTick;
@@ -180,8 +179,8 @@ void SessionRecorder::endSession(SessionEnd how) {
 bool SessionRecorder::appendPending() {
     // Synced per cycle: a power cut then loses at most the cycle in progress.
     if (const int error = file_->appendAndSync(pending_); error != 0) {
-        std::fprintf(stderr, "halvent: recording stopped: %s (%s); the session goes on\n",
-                     csvPath_.c_str(), systemErrorText(error).c_str());
+        tellUser(ConsoleLine::Problem, "halvent: recording stopped: " + csvPath_ + " (" +
+                                           systemErrorText(error) + "); the session goes on");
         file_->close();
         pending_.clear();
         csvPath_.clear();
@@ -237,5 +236,5 @@ void SessionRecorder::writeSummary(SessionEnd how) {
     // Replaced whole through a temporary file and a rename: a summary is complete or absent.
     const std::string path = csvPath_.substr(0, csvPath_.size() - 4) + ".json";
     if (std::string error; !replaceFileContents(path.c_str(), json, error))
-        std::fprintf(stderr, "halvent: the session summary was not written: %s\n", error.c_str());
+        tellUser(ConsoleLine::Problem, "halvent: the session summary was not written: " + error);
 }

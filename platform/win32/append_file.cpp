@@ -1,4 +1,5 @@
 // Growing files on Windows: _O_EXCL creation, _write, _commit, _chsize_s back on failure.
+// Names are UTF-8 in the program and wide for the system, so any folder name works.
 #include "platform/append_file.hpp"
 
 #include <direct.h>
@@ -9,19 +10,23 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/win32/win32_shared.hpp"
+
 int makeFolders(const std::string& path) {
     for (std::size_t slash = path.find_first_of("/\\", 1);;
          slash = path.find_first_of("/\\", slash + 1)) {
         const std::string part = path.substr(0, slash);
         // "C:" alone is a drive, not a folder to make.
         const bool drive = part.size() == 2 && part[1] == ':';
-        if (!part.empty() && !drive && ::_mkdir(part.c_str()) != 0 && errno != EEXIST) return errno;
+        if (!part.empty() && !drive && ::_wmkdir(win32::utf8ToWide(part).c_str()) != 0 &&
+            errno != EEXIST)
+            return errno;
         if (slash == std::string::npos) return 0;
     }
 }
 
 int folderWritable(const std::string& path) {
-    return ::_access(path.c_str(), 2) == 0 ? 0 : errno;
+    return ::_waccess(win32::utf8ToWide(path).c_str(), 2) == 0 ? 0 : errno;
 }
 
 std::string systemErrorText(int error) {
@@ -34,8 +39,9 @@ AppendFile::~AppendFile() {
 
 int AppendFile::createNew(const std::string& path) {
     close();
-    handle_ = ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                      _S_IREAD | _S_IWRITE);
+    handle_ =
+        ::_wopen(win32::utf8ToWide(path).c_str(),
+                 _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     size_ = 0;
     return handle_ >= 0 ? 0 : errno;
 }

@@ -11,10 +11,10 @@ namespace {
 
 // The system's sentence for an error code, without its line end.
 std::string describe(DWORD code) {
-    char text[256] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, text, sizeof text, nullptr);
-    std::string out(text, length);
+    wchar_t text[256] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, 256, nullptr);
+    std::string out = win32::wideToUtf8(std::wstring_view(text, length));
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
         out.pop_back();
     return out.empty() ? "error " + std::to_string(code) : out;
@@ -40,32 +40,34 @@ bool writeAndClose(HANDLE file, std::string_view bytes) {
 } // namespace
 
 bool replaceFileContents(const char* path, std::string_view bytes, std::string& error) {
-    const DWORD attributes = GetFileAttributesA(path);
+    const std::wstring widePath = win32::utf8ToWide(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) {
         error = std::string(path) + " is read-only";
         return false;
     }
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    char temporary[MAX_PATH] = {};
+    std::wstring folder = std::filesystem::path(widePath).parent_path().wstring();
+    if (folder.empty()) folder = L".";
+    wchar_t temporary[MAX_PATH] = {};
     // A name of its own in the file's folder, so the rename stays on one volume.
-    if (GetTempFileNameA(folder.c_str(), "cfg", 0, temporary) != 0) {
-        const HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+    if (GetTempFileNameW(folder.c_str(), L"cfg", 0, temporary) != 0) {
+        const HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
         bool ok = file != INVALID_HANDLE_VALUE && writeAndClose(file, bytes);
         // The new file keeps what the user set on the old one (hidden, archive, ...).
-        if (ok && exists) SetFileAttributesA(temporary, attributes);
-        ok = ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (ok && exists) SetFileAttributesW(temporary, attributes);
+        ok = ok && MoveFileExW(temporary, widePath.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         if (ok) return true;
         const DWORD code = GetLastError();
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         return fail(error, path, code);
     }
     // No file can be made in the folder: write the file in place, which may still be allowed.
     const DWORD createError = GetLastError();
     if (createError != ERROR_ACCESS_DENIED) return fail(error, path, createError);
-    const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return fail(error, path, GetLastError());
     return writeAndClose(file, bytes) || fail(error, path, GetLastError());

@@ -7,8 +7,8 @@
 
 std::optional<MappedFile> MappedFile::open(const char* path) {
     if (!path) return std::nullopt;
-    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(win32::utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     LARGE_INTEGER size{};
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
@@ -27,7 +27,8 @@ std::optional<MappedFile> MappedFile::open(const char* path) {
     const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
     CloseHandle(mapping); // the view keeps the mapping and the file open
     if (!view) return std::nullopt;
-    return MappedFile(static_cast<const std::uint8_t*>(view), static_cast<std::size_t>(size.QuadPart));
+    return MappedFile(static_cast<const std::uint8_t*>(view),
+                      static_cast<std::size_t>(size.QuadPart));
 }
 
 MappedFile::MappedFile(MappedFile&& other) noexcept

@@ -36,4 +36,9 @@ void discardQueuedEvents();
 // CP1251 bytes to UTF-16, for the wide-character calls that show text.
 std::wstring cp1251ToWide(std::string_view bytes);
 
+// UTF-8 to UTF-16 and back: paths and command-line arguments travel as UTF-8 in the program
+// and reach the system through its wide-character calls, so any name works.
+std::wstring utf8ToWide(std::string_view text);
+std::string wideToUtf8(std::wstring_view text);
+
 } // namespace win32

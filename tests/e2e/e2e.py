@@ -555,9 +555,7 @@ def scenario_whole_session(ctx):
 
 def recording_path(repo):
     """The real recording of a resting heart (irregular, with breathing arrhythmia)."""
-    for base in (os.environ.get("HALVENT_TESTDATA_DIR"), os.path.join(repo, "..", "shared",
-                                                                        "testdata"),
-                 "/work/shared/testdata"):
+    for base in (os.environ.get("HALVENT_TESTDATA_DIR"), os.path.join(repo, "tests", "data")):
         if base and os.path.exists(os.path.join(base, "rr", "real_rri.txt")):
             return os.path.abspath(os.path.join(base, "rr", "real_rri.txt"))
     raise Failure("the recordings of the test data (rr/real_rri.txt) are missing")
