@@ -11,8 +11,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Tests and tools built for Windows run under Wine when it is installed.
+# Tests and tools built for Windows run under Wine when it is installed, through the script
+# that picks a Wine loader this machine can start.
 find_program(HALVENT_WINE NAMES wine)
 if(HALVENT_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${HALVENT_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh)
 endif()

@@ -1,5 +1,6 @@
 // Lines for the user on Windows. A GUI program starts with no standard streams unless its
-// starter redirected them; a program started from a console may borrow that console.
+// starter redirected them (a pipe, a file, Wine's terminal); with none, nobody would read a
+// line, so it is shown in a message box instead.
 #include "platform/console.hpp"
 
 #include <cstdio>
@@ -30,28 +31,13 @@ bool isConsole(HANDLE handle) {
     return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
 }
 
-// Decided once, before main: a console borrowed from the parent also serves every other
-// line the program and brix.dll print with the C runtime.
+// Decided once, before main: what the starter handed over does not change.
 struct Targets {
-    Target output, error;
-
-    Targets() {
-        const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-        const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-        if (!usable(out) && !usable(err) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-            std::freopen("CONOUT$", "w", stdout);
-            std::freopen("CONOUT$", "w", stderr);
-        }
-        output = find(STD_OUTPUT_HANDLE);
-        error = find(STD_ERROR_HANDLE);
-    }
+    Target output = find(STD_OUTPUT_HANDLE);
+    Target error = find(STD_ERROR_HANDLE);
 
     static Target find(DWORD which) {
-        HANDLE handle = GetStdHandle(which);
-        if (!usable(handle) && GetConsoleWindow() != nullptr)
-            handle =
-                CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE handle = GetStdHandle(which);
         if (!usable(handle)) return {};
         if (isConsole(handle)) return {Sink::Console, handle};
         return {Sink::Stream, nullptr};

@@ -46,7 +46,8 @@ for file in usr/bin/halvent usr/bin/halvent-launch usr/bin/halvent-report usr/sh
     usr/share/icons/hicolor/128x128/apps/halvent.png usr/share/halvent/img/menu.tga \
     usr/share/halvent/img/font.tga usr/share/halvent/img/Bar.tga usr/share/halvent/img/backg.bmp \
     usr/share/halvent/img/1.wav usr/share/halvent/img/2.wav usr/share/halvent/img/3.wav \
-    usr/share/halvent/img/4.wav usr/share/halvent/img/error.wav; do
+    usr/share/halvent/img/4.wav usr/share/halvent/img/error.wav \
+    usr/share/doc/halvent/copyright usr/share/doc/halvent/THIRD-PARTY-NOTICES.md; do
     check "installs /$file" test -s "$root/$file"
 done
 check "installs libbrix.so.1" test -n "$(find "$root/usr/lib" -name 'libbrix.so.1' -print -quit)"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Proves a Windows build under Wine on a virtual display of its own: its unit tests (CTest runs
-# them through Wine), then the program from its ZIP, compared with the Linux program.
+# Proves the Windows builds under Wine on a virtual display of its own: each one's unit tests
+# (CTest runs them through Wine), then each one's program from its ZIP as downloaded, compared
+# with the Linux program.
 # Usage: tests/wine/run.sh <linux-build-dir> <windows-build-dir> [<windows-build-dir>...]
-# The first Windows build gets the whole check, later ones (another architecture) their unit
-# tests. Exit 77, after a line saying why, when Wine itself cannot start on this machine.
+# A 32-bit build is skipped, with a line saying why, on a kernel that runs no 32-bit programs.
+# Exit 77, after a line saying why, when Wine itself cannot start or no build can run here.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 if [ $# -lt 2 ]; then
@@ -15,15 +16,43 @@ shift
 windows_builds=()
 for dir in "$@"; do windows_builds+=("$(cd "$dir" && pwd)"); done
 first="${windows_builds[0]}"
+wine_run="$here/wine-run.sh"
 artifacts="$first/wine-artifacts"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 
-for tool in Xvfb xdotool xwd convert; do
+for tool in Xvfb xdotool xwd convert file; do
     command -v "$tool" >/dev/null || { echo "wine: $tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
 done
 if ! command -v wine >/dev/null; then
     echo "SKIP: Wine is not installed, so the Windows build is not run (scripts/install-deps.sh installs it)"
+    exit 77
+fi
+
+# Which builds this machine can run, and whether Wine has the OpenGL each needs: Wine makes its
+# contexts with the system's Mesa of the program's own architecture.
+runnable=()
+for build in "${windows_builds[@]}"; do
+    if file -b "$build/halvent.exe" | grep -q '^PE32+'; then
+        arch=x86_64 libs=/usr/lib/x86_64-linux-gnu packages="libgl1 libgl1-mesa-dri"
+    else
+        arch=i686 libs=/usr/lib/i386-linux-gnu packages="libgl1:i386 libgl1-mesa-dri:i386"
+        if [ -x /usr/lib/wine/wine64 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+            echo "SKIP: the 32-bit Windows build is built but not run: this machine's kernel runs" \
+                "no 32-bit programs (IA-32 emulation is off), so 32-bit Wine cannot start"
+            continue
+        fi
+    fi
+    if [ ! -e "$libs/libGL.so.1" ] || [ ! -e "$libs/dri/swrast_dri.so" ]; then
+        echo "wine: the $arch Windows build cannot make an OpenGL context under Wine: Mesa for" \
+            "that architecture is missing. Install it: apt-get install $packages" \
+            "(scripts/install-deps.sh does)" >&2
+        exit 1
+    fi
+    runnable+=("$build")
+done
+if [ ${#runnable[@]} -eq 0 ]; then
+    echo "SKIP: none of the Windows builds can run on this machine"
     exit 77
 fi
 
@@ -49,20 +78,24 @@ unset WAYLAND_DISPLAY SDL_VIDEODRIVER HALVENT_NO_DIALOGS
 prefix="$(mktemp -d /tmp/halvent-wine-prefix-XXXXXX)"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 began=$SECONDS
-if ! timeout 300 wineboot -i >"$artifacts/wineboot.log" 2>&1 || ! timeout 60 wineserver -w; then
+if ! timeout 300 "$wine_run" wineboot -i >"$artifacts/wineboot.log" 2>&1 ||
+    ! timeout 60 wineserver -w; then
     echo "SKIP: Wine cannot start on this machine (wineboot failed; see $artifacts/wineboot.log)"
     exit 77
 fi
-echo "wine: prefix ready in $((SECONDS - began)) s ($(wine --version))"
+echo "wine: prefix ready in $((SECONDS - began)) s ($("$wine_run" --version))"
 
-for build in "${windows_builds[@]}"; do
+for build in "${runnable[@]}"; do
     echo "== unit tests of $(basename "$build") under Wine"
     ctest --test-dir "$build" --output-on-failure
 done
 
-echo "== the Windows program under Wine"
-rm -rf "$first/package"
-(cd "$first" && cpack -G ZIP -B "$first/package" >"$artifacts/cpack.log" 2>&1) ||
-    { cat "$artifacts/cpack.log"; exit 1; }
-package="$(ls "$first"/package/halvent-*.zip)"
-/usr/bin/python3 -B "$here/wine_e2e.py" "$package" "$linux_build/halvent" "$artifacts"
+for build in "${runnable[@]}"; do
+    echo "== the $(basename "$build") Windows program under Wine, from its ZIP"
+    rm -rf "$build/package"
+    (cd "$build" && cpack -G ZIP -B "$build/package" >"$artifacts/cpack.log" 2>&1) ||
+        { cat "$artifacts/cpack.log"; exit 1; }
+    package="$(ls "$build"/package/halvent-*.zip)"
+    /usr/bin/python3 -B "$here/wine_e2e.py" "$package" "$linux_build/halvent" \
+        "$artifacts/$(basename "$build")"
+done

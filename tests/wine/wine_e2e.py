@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The Windows program from its ZIP, under Wine on a virtual display, used as a person would:
-its menu is compared with the Linux program's picture of the same moment, a click on
-"Внешний вид" and two toggles must reach menu.cfg, Space shows the training screen and Esc
-ends the program with status 1."""
+started as downloaded it opens no box; its menu is compared with the Linux program's picture
+of the same moment; a click on "Внешний вид" and two toggles must reach menu.cfg; Space shows
+the training screen and Esc ends the program with status 1. Then names outside any code page:
+a recording and a record folder with Cyrillic names work, and a problem, when the program was
+started as from Explorer (no console), is told in a box."""
 
 import argparse
 import os
@@ -21,6 +23,7 @@ from e2e import (NEUTRAL, click_toggle, expect_toggles, menu_shown, open_page,  
                  press_and_wait_exit, sensors_ready, toggle_red_share, training_shown, wait_menu)
 from layout import ENTRIES, ENTRY_HALF_HEIGHT, SKIN_DROP, check_page, probe_level  # noqa: E402
 
+WINE_RUN = os.path.join(here, "wine-run.sh")  # the Wine loader this machine can start
 BLOCK = 20          # the pictures are compared in blocks of 20 x 20 pixels
 BLOCK_LIMIT = 40    # mean colour difference of a block that still counts as the same
 SAME_SHARE = 0.85   # share of blocks that must be the same: fonts and rounding differ a little
@@ -29,12 +32,17 @@ SAME_SHARE = 0.85   # share of blocks that must be the same: fonts and rounding 
 class WineApp(App):
     """The Windows program, started with Wine in the unpacked package's folder."""
 
+    def __init__(self, *args, launcher=(), **kwargs):
+        super().__init__(*args, **kwargs)
+        self.launcher = list(launcher)  # e.g. ["start", "/wait"]: started as Explorer would
+
     def start(self):
         env = self.display.env()
         env["WINEDEBUG"] = "-all"
+        env["LANG"] = "C.UTF-8"  # Wine reads the Unix arguments in the locale's encoding
         log = open(self.log_path, "wb")
         self.process = subprocess.Popen(
-            ["wine", "halvent.exe"] + self.args, cwd=self.workdir, env=env,
+            [WINE_RUN] + self.launcher + ["halvent.exe"] + self.args, cwd=self.workdir, env=env,
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         log.close()
         self.started = time.monotonic()
@@ -102,12 +110,15 @@ def linux_reference(ctx, linux_binary, repo):
 
 def windows_session(ctx, package_dir, repo, reference):
     began = time.monotonic()
-    app = WineApp(ctx.display, "halvent.exe", repo, ctx.artifacts, settings="00000000",
+    # As downloaded: the ZIP's own menu.cfg, and boxes are shown for real.
+    check(os.path.exists(os.path.join(package_dir, "menu.cfg")), "the archive lacks menu.cfg")
+    app = WineApp(ctx.display, "halvent.exe", repo, ctx.artifacts, settings=None,
                   workdir=package_dir, log_name="halvent-wine.log")
     app.log = ctx.log
     app.start()
     try:
         wait_menu(app, "wine-menu", timeout=60)
+        check(not windows_named(ctx, "Error"), "the first start from the ZIP opened an error box")
         ready = app.poll("wine-menu-ready", lambda img: menu_shown(img) and sensors_ready(img), 5)
         check(ready is not None, "Windows: the sensor panels did not become ready (brix.dll)")
         ctx.note(f"the Windows program showed its settled menu {time.monotonic() - began:.1f} s "
@@ -142,6 +153,64 @@ def windows_session(ctx, package_dir, repo, reference):
         app.stop()
 
 
+def windows_named(ctx, name):
+    result = ctx.display._run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"],
+                              check_rc=False, stdout=subprocess.PIPE)
+    return result.stdout.split()
+
+
+def any_names(ctx, package_dir, repo):
+    """A recording and a record folder with Cyrillic names; a problem told in a box."""
+    recording = os.path.join(package_dir, "ритм.txt")
+    with open(recording, "w", encoding="ascii") as f:
+        f.write("\n".join(["1000"] * 40) + "\n")
+    app = WineApp(ctx.display, "halvent.exe", repo, ctx.artifacts, settings=None,
+                  workdir=package_dir, log_name="halvent-wine-names.log",
+                  args=["--sensor", "replay:ритм.txt", "--record", "записи"])
+    app.log = ctx.log
+    app.start()
+    try:
+        wait_menu(app, "wine-names-menu", timeout=60)
+        ctx.display._run(["xdotool", "search", "--name", "^ZUL$", "windowfocus"])
+        ctx.display.move(*NEUTRAL)
+        ctx.display.key("space")
+        check(app.poll("wine-names-training", training_shown, 10) is not None,
+              "Windows, replaying ритм.txt: Space did not show the training screen")
+        time.sleep(4)  # a few beats of the recording
+        press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"), limit=5.0)
+    finally:
+        app.stop()
+    folder = os.path.join(package_dir, "записи")
+    records = sorted(f for f in os.listdir(folder) if f.endswith(".csv")) \
+        if os.path.isdir(folder) else []
+    check(records, "no session record was written in the folder 'записи'")
+    with open(os.path.join(folder, records[0]), encoding="utf-8") as f:
+        rows = [line for line in f.read().splitlines()[1:] if line.strip()]
+    check(rows, f"the record {records[0]} holds no beats")
+    ctx.note(f"a recording and a record folder with Cyrillic names: {len(rows)} beats recorded")
+
+    # Started as from Explorer, the program has no console: a bad recording is told in a box.
+    app = WineApp(ctx.display, "halvent.exe", repo, ctx.artifacts, settings=None,
+                  workdir=package_dir, log_name="halvent-wine-box.log",
+                  launcher=["start", "/wait"], args=["--sensor", "replay:нет-такого.txt"])
+    app.log = ctx.log
+    app.start()
+    try:
+        deadline = time.monotonic() + 30
+        while not windows_named(ctx, "halvent") and time.monotonic() < deadline:
+            time.sleep(0.2)
+        app.shot("wine-problem-box")
+        check(windows_named(ctx, "halvent"), "a bad --sensor with no console showed no box")
+        ctx.display._run(["xdotool", "search", "--name", "^halvent$", "windowfocus"],
+                         check_rc=False)
+        ctx.display.key("Return")
+        status = app.wait_exit(10)
+        check(status == 2, f"after the box the program ended with {status}, expected 2")
+        ctx.note("a bad --sensor started as from Explorer: told in a box, status 2")
+    finally:
+        app.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("package", help="the Windows ZIP made by CPack")
@@ -166,6 +235,7 @@ def main():
 
         reference = linux_reference(ctx, options.linux_binary, options.repo)
         windows_session(ctx, package_dir, options.repo, reference)
+        any_names(ctx, package_dir, options.repo)
     except Failure as failure:
         print(f"FAIL: {failure} (screenshots in {options.artifacts})")
         return 1
