@@ -18,6 +18,7 @@ constexpr int kFramesToTrustAJump = 3;
 constexpr double kUnbrokenTolerance = 0.1;
 // How fast the measured period replaces the nominal one (per unbroken frame).
 constexpr double kPeriodWeight = 0.05;
+constexpr std::uint64_t kStampMask = (std::uint64_t{1} << 61) - 1;
 
 } // namespace
 
@@ -34,11 +35,12 @@ std::vector<std::int64_t> DeviceClock::sampleTimes(std::uint64_t deviceTimeNs, s
                                                    std::int64_t arrivalNs) {
     std::vector<std::int64_t> times;
     if (count == 0) return times;
-    // The stamp as a signed count: the strap's epoch is 2000, far inside 64 bits of ns.
-    const auto device = static_cast<std::int64_t>(deviceTimeNs & 0x7FFF'FFFF'FFFF'FFFF);
+    // The stamp as a signed count. The strap counts from 2000, so a real stamp stays below
+    // 2^61 ns (year 2073); bits above that are dropped so that no difference overflows.
+    const auto device = static_cast<std::int64_t>(deviceTimeNs & kStampMask);
     const std::int64_t observed = arrivalNs - device;
-    if (started_ && deviceTimeNs > lastDeviceTimeNs_) {
-        const double span = static_cast<double>(deviceTimeNs - lastDeviceTimeNs_);
+    if (started_ && static_cast<std::uint64_t>(device) > lastDeviceTimeNs_) {
+        const double span = static_cast<double>(static_cast<std::uint64_t>(device) - lastDeviceTimeNs_);
         const double expected = periodNs_ * static_cast<double>(count);
         if (std::fabs(span - expected) < kUnbrokenTolerance * expected)
             periodNs_ += kPeriodWeight * (span / static_cast<double>(count) - periodNs_);
@@ -62,7 +64,7 @@ std::vector<std::int64_t> DeviceClock::sampleTimes(std::uint64_t deviceTimeNs, s
         framesAboveOffset_ = 0;
         started_ = true;
     }
-    lastDeviceTimeNs_ = deviceTimeNs;
+    lastDeviceTimeNs_ = static_cast<std::uint64_t>(device);
     lastArrivalNs_ = arrivalNs;
 
     times.resize(count);

@@ -18,7 +18,7 @@ class DeviceClock {
     explicit DeviceClock(double nominalRateHz);
 
     // The host times (ns) of a frame's `count` samples, in order, the last one mapped from
-    // `deviceTimeNs`; `arrivalNs` is the host's time when the frame came.
+    // `deviceTimeNs`; `arrivalNs` is the host's time when the frame came (a steady clock's ns).
     std::vector<std::int64_t> sampleTimes(std::uint64_t deviceTimeNs, std::size_t count,
                                           std::int64_t arrivalNs);
 
