@@ -4,10 +4,14 @@
 
 #include <cstdint>
 
+#include "brix_message.hpp"
+#include "post_message.hpp"
+
 namespace brix {
 namespace {
 
-constexpr auto kStepPeriod = std::chrono::milliseconds(500);
+constexpr std::uint32_t kStepPeriodMs = 500;
+constexpr std::uint32_t kBeatIntervalMs = 2 * kStepPeriodMs; // a rise every other step
 
 } // namespace
 
@@ -37,21 +41,28 @@ void SimulatedSource::stop() {
 }
 
 // One pattern step a period: breath on for steps 3..5, a pulse rise at every odd step; both
-// status codes 2 (ready), with copies of the two signals in the status byte.
+// status codes 2 (ready), with copies of the two signals in the status byte. Each step's
+// moment is the start plus whole periods on the program's clock, and each rise carries the
+// 1000 ms since the one before, so neither drifts with a late wake-up.
 void SimulatedSource::run(SourceSink& sink) {
     int step = 0;
-    auto next = Clock::now();
+    std::uint32_t moment = programTick();
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         lock.unlock();
         const std::uintptr_t breath = step >= 3 ? 1 : 0;
         const std::uintptr_t pulse = static_cast<std::uintptr_t>(step % 2);
-        const std::uintptr_t wParam = 0x10000u | (pulse * 2) | breath;
+        const std::uintptr_t wParam =
+            0x10000u | (pulse * 2) | breath | (pulse * beatIntervalBits(kBeatIntervalMs));
         const std::uintptr_t lParam = 0x490000u | (((breath * 8) | pulse) << 20);
-        sink.pattern(wParam, static_cast<std::intptr_t>(lParam));
+        sink.pattern(wParam, static_cast<std::intptr_t>(lParam), moment);
         lock.lock();
-        next += kStepPeriod;
-        wake_.wait_until(lock, next, [this] { return stopping_; });
+        moment += kStepPeriodMs;
+        for (;;) {
+            const auto left = static_cast<std::int32_t>(moment - programTick());
+            if (left <= 0 || stopping_) break;
+            wake_.wait_for(lock, std::chrono::milliseconds(left), [this] { return stopping_; });
+        }
         step = (step + 1) % 6;
     }
 }

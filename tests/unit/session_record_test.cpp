@@ -24,7 +24,7 @@
 #include "gui/gui.hpp"
 #include "platform/events.hpp"
 #include "platform/ticks.hpp"
-#include "sensor/sensor_message.hpp"
+#include "brix_message.hpp"
 #include "support/test_support.hpp"
 #include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
