@@ -43,37 +43,31 @@ std::vector<BeatSchedule::Shown> BeatSchedule::batch(const std::vector<double>& 
 
     std::vector<Shown> out;
     bool allLate = !rrMs.empty(), allEarly = !rrMs.empty();
-    double leastLate = std::numeric_limits<double>::max();
-    double leastSlack = std::numeric_limits<double>::max();
+    double leastLag = std::numeric_limits<double>::max();
     for (const double rr : rrMs) {
         chainMs_ += rr;
         double at = anchor_ + chainMs_ + static_cast<double>(delay_);
-        const double late = static_cast<double>(arrived) - at;
-        if (late > 0) {
-            leastLate = std::min(leastLate, late);
-            at = static_cast<double>(arrived); // shown at once
-        } else {
+        leastLag = std::min(leastLag, static_cast<double>(arrived) - chainMs_);
+        if (at < static_cast<double>(arrived))
+            at = static_cast<double>(arrived); // late: shown at once
+        else
             allLate = false;
-        }
-        const double slack = at - static_cast<double>(arrived);
-        if (slack <= static_cast<double>(delay_ + kMarginMs)) allEarly = false;
-        leastSlack = std::min(leastSlack, slack);
+        if (at - static_cast<double>(arrived) <= static_cast<double>(delay_ + kMarginMs))
+            allEarly = false;
         out.push_back(show(std::llround(at), rr));
     }
     if (rrMs.empty()) return out;
     // Beats the sensor missed leave the chain behind for good, a beat counted twice puts it
-    // ahead: after two such batches in a row the chain follows, for the beats still to come.
-    // One late batch (the machine was busy) moves nothing.
+    // ahead: after two such batches in a row the chain begins again where these two batches
+    // put it, as at the start, for the beats still to come. One late batch (the machine was
+    // busy) moves nothing.
     lateBatches_ = allLate ? lateBatches_ + 1 : 0;
     earlyBatches_ = allEarly ? earlyBatches_ + 1 : 0;
-    if (lateBatches_ >= 2) {
-        anchor_ += leastLate;
-        lateBatches_ = 0;
+    if (lateBatches_ >= 2 || earlyBatches_ >= 2) {
+        anchor_ = std::min(leastLag, previousLeastLag_);
+        lateBatches_ = earlyBatches_ = 0;
     }
-    if (earlyBatches_ >= 2) {
-        anchor_ -= leastSlack - static_cast<double>(delay_);
-        earlyBatches_ = 0;
-    }
+    previousLeastLag_ = leastLag;
     return out;
 }
 

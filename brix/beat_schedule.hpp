@@ -66,6 +66,7 @@ class BeatSchedule {
     std::int64_t delay_ = 0;
     int lateBatches_ = 0;  // batches in a row whose every beat came after its moment
     int earlyBatches_ = 0; // ... whose every beat came well before it: the chain ran ahead
+    double previousLeastLag_ = 0.0; // of the last batch with beats: arrival minus chain
 };
 
 } // namespace brix
