@@ -9,11 +9,15 @@ namespace brix {
 namespace {
 
 // A broken sensor cannot fill memory while the delay is learned.
-constexpr std::size_t kMostWaiting = 256;
+constexpr std::size_t kMostLearnedFrom = 256;
 
 } // namespace
 
-void BeatSchedule::restart() { *this = BeatSchedule{}; }
+void BeatSchedule::restart() {
+    const std::int64_t next = measured_ >= 0 ? measured_ : delay_;
+    *this = BeatSchedule{};
+    delay_ = next;
+}
 
 BeatSchedule::Shown BeatSchedule::show(std::int64_t at, double intervalMs) {
     const Shown shown{at, intervalMs, firstOfStretch_};
@@ -22,7 +26,7 @@ BeatSchedule::Shown BeatSchedule::show(std::int64_t at, double intervalMs) {
 }
 
 BeatSchedule::Shown BeatSchedule::timed(double rrMs, std::int64_t moment) {
-    learned_ = true; // such a sensor needs no delay: each beat comes at its moment
+    delay_ = 0; // such a sensor needs no delay: each beat comes at its moment
     return show(moment, rrMs);
 }
 
@@ -32,31 +36,70 @@ std::vector<BeatSchedule::Shown> BeatSchedule::batch(const std::vector<double>& 
     if (notifications_ > 0) longestGap_ = std::max(longestGap_, arrived - lastNotification_);
     ++notifications_;
     lastNotification_ = arrived;
-    if (!learned_) {
-        for (const double rr : rrMs) {
-            chainMs_ += rr;
-            if (waiting_.size() < kMostWaiting) waiting_.push_back({chainMs_, arrived, rr});
-        }
-        if (notifications_ < kLearnNotifications || waiting_.empty()) return {};
-        return learnFrom(arrived);
+    std::vector<Placed> beats;
+    for (const double rr : rrMs)
+        beats.push_back({chainMs_ += rr, arrived, rr});
+    if (measured_ < 0) {
+        for (const Placed& beat : beats)
+            if (learnedFrom_.size() < kMostLearnedFrom) learnedFrom_.push_back(beat);
+        if (notifications_ >= kLearnNotifications && !learnedFrom_.empty()) measure();
     }
-
+    if (delay_ >= 0) return place(beats, arrived);
+    // The run's first delay: nothing is shown until it is known. The beats whose moment has
+    // passed meanwhile are left out (a burst of them would be no pulse); the stretch begins
+    // with the first still ahead.
+    if (measured_ < 0) return {};
+    delay_ = measured_;
+    anchor_ = leastLearnedLag_;
+    anchored_ = true;
     std::vector<Shown> out;
-    bool allLate = !rrMs.empty(), allEarly = !rrMs.empty();
+    for (const Placed& beat : learnedFrom_) {
+        const auto at = std::llround(anchor_ + beat.chainMs + static_cast<double>(delay_));
+        if (at >= arrived) out.push_back(show(at, beat.intervalMs));
+    }
+    learnedFrom_.clear();
+    return out;
+}
+
+// The chain begins as late as it can: no beat can have happened after it arrived, so the
+// beat that came with the least lag fixes it. The delay covers the longest wait between
+// notifications and the widest spread of lags seen, plus a margin.
+void BeatSchedule::measure() {
+    double lowest = std::numeric_limits<double>::max(), highest = -lowest;
+    for (const Placed& beat : learnedFrom_) {
+        const double lag = static_cast<double>(beat.arrived) - beat.chainMs;
+        lowest = std::min(lowest, lag);
+        highest = std::max(highest, lag);
+    }
+    leastLearnedLag_ = lowest;
+    const auto spread = static_cast<std::int64_t>(std::ceil(highest - lowest));
+    measured_ = std::max(longestGap_, spread) + kMarginMs;
+    if (delay_ >= 0) learnedFrom_.clear(); // measured for the next stretch only
+}
+
+std::vector<BeatSchedule::Shown> BeatSchedule::place(const std::vector<Placed>& beats,
+                                                     std::int64_t arrived) {
+    std::vector<Shown> out;
+    if (beats.empty()) return out;
     double leastLag = std::numeric_limits<double>::max();
-    for (const double rr : rrMs) {
-        chainMs_ += rr;
-        double at = anchor_ + chainMs_ + static_cast<double>(delay_);
-        leastLag = std::min(leastLag, static_cast<double>(arrived) - chainMs_);
+    for (const Placed& beat : beats)
+        leastLag = std::min(leastLag, static_cast<double>(arrived) - beat.chainMs);
+    // A stretch with a known delay begins at its first batch's least late beat.
+    if (!anchored_) {
+        anchor_ = leastLag;
+        anchored_ = true;
+    }
+    bool allLate = true, allEarly = true;
+    for (const Placed& beat : beats) {
+        double at = anchor_ + beat.chainMs + static_cast<double>(delay_);
         if (at < static_cast<double>(arrived))
             at = static_cast<double>(arrived); // late: shown at once
         else
             allLate = false;
         if (at - static_cast<double>(arrived) <= static_cast<double>(delay_ + kMarginMs))
             allEarly = false;
-        out.push_back(show(std::llround(at), rr));
+        out.push_back(show(std::llround(at), beat.intervalMs));
     }
-    if (rrMs.empty()) return out;
     // Beats the sensor missed leave the chain behind for good, a beat counted twice puts it
     // ahead: after two such batches in a row the chain begins again where these two batches
     // put it, as at the start, for the beats still to come. One late batch (the machine was
@@ -68,31 +111,6 @@ std::vector<BeatSchedule::Shown> BeatSchedule::batch(const std::vector<double>& 
         lateBatches_ = earlyBatches_ = 0;
     }
     previousLeastLag_ = leastLag;
-    return out;
-}
-
-// The chain begins as late as it can: no beat can have happened after it arrived, so the
-// beat that came with the least lag fixes it. The delay covers the longest wait between
-// notifications and the widest spread of lags seen, plus a margin.
-std::vector<BeatSchedule::Shown> BeatSchedule::learnFrom(std::int64_t now) {
-    double lowest = std::numeric_limits<double>::max(), highest = -lowest;
-    for (const Waiting& w : waiting_) {
-        const double lag = static_cast<double>(w.arrived) - w.chainMs;
-        lowest = std::min(lowest, lag);
-        highest = std::max(highest, lag);
-    }
-    anchor_ = lowest;
-    const auto spread = static_cast<std::int64_t>(std::ceil(highest - lowest));
-    delay_ = std::max(longestGap_, spread) + kMarginMs;
-    learned_ = true;
-    // Beats whose moment has passed while the delay was learned are not shown: a burst of
-    // them would be no pulse. The stretch begins with the first still ahead.
-    std::vector<Shown> out;
-    for (const Waiting& w : waiting_) {
-        const auto at = std::llround(anchor_ + w.chainMs + static_cast<double>(delay_));
-        if (at >= now) out.push_back(show(at, w.intervalMs));
-    }
-    waiting_.clear();
     return out;
 }
 

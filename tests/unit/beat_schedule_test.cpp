@@ -128,9 +128,10 @@ TEST(BeatSchedule, BatchesComeOutEvenlyAtAConstantDelayThatFitsTheBatching) {
 
 // A beat the strap never sent leaves the chain behind: the beats after it are shown at once
 // (late, with their own intervals) for at most two notifications, then the chain follows and
-// the delay is constant again. A new stretch learns again and begins with a gap.
-TEST(BeatSchedule, FollowsALostBeatAndLearnsAgainAfterAGap) {
-    Strap strap(realIntervals(120), 1000, 100);
+// the delay is constant again. A new stretch begins at once with a gap and the delay learned
+// before; one learned in it serves the stretch after.
+TEST(BeatSchedule, FollowsALostBeatAndBeginsEachStretchWithTheDelayLearnedBefore) {
+    Strap strap(realIntervals(160), 1000, 100);
     brix::BeatSchedule schedule;
     play(schedule, strap, 30'000);
     const auto learned = schedule.delayMs();
@@ -154,10 +155,13 @@ TEST(BeatSchedule, FollowsALostBeatAndLearnsAgainAfterAGap) {
     EXPECT_EQ(schedule.delayMs(), learned) << "the delay itself never moves within a stretch";
 
     schedule.restart(); // contact lost and back: the strap now sends every 3 s
-    EXPECT_EQ(schedule.delayMs(), -1);
     strap.periodMs = 3000;
+    const std::size_t resumed = strap.next;
     const Outcome after = play(schedule, strap, 100'000);
     ASSERT_FALSE(after.shown.empty());
     EXPECT_TRUE(after.shown[0].gap);
-    EXPECT_GT(schedule.delayMs(), learned + 1500);
+    EXPECT_EQ(after.beat[0], resumed) << "a stretch with a known delay shows its first beats";
+    EXPECT_EQ(schedule.delayMs(), learned);
+    schedule.restart();
+    EXPECT_GT(schedule.delayMs(), learned + 1500) << "the next stretch fits the new batching";
 }
