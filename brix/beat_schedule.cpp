@@ -33,7 +33,10 @@ BeatSchedule::Shown BeatSchedule::timed(double rrMs, std::int64_t moment) {
 std::vector<BeatSchedule::Shown> BeatSchedule::batch(const std::vector<double>& rrMs,
                                                      std::int64_t arrived) {
     batched_ = true;
-    if (notifications_ > 0) longestGap_ = std::max(longestGap_, arrived - lastNotification_);
+    if (notifications_ > 0) {
+        longestGap_ = std::max(longestGap_, arrived - lastNotification_);
+        shortestGap_ = std::min(shortestGap_, arrived - lastNotification_);
+    }
     ++notifications_;
     lastNotification_ = arrived;
     std::vector<Placed> beats;
@@ -63,7 +66,8 @@ std::vector<BeatSchedule::Shown> BeatSchedule::batch(const std::vector<double>& 
 
 // The chain begins as late as it can: no beat can have happened after it arrived, so the
 // beat that came with the least lag fixes it. The delay covers the longest wait between
-// notifications and the widest spread of lags seen, plus a margin.
+// notifications and the widest spread of lags seen, plus a margin; a strap whose gaps vary
+// gets that much more again, as a later gap may be longer than those seen.
 void BeatSchedule::measure() {
     double lowest = std::numeric_limits<double>::max(), highest = -lowest;
     for (const Placed& beat : learnedFrom_) {
@@ -73,7 +77,8 @@ void BeatSchedule::measure() {
     }
     leastLearnedLag_ = lowest;
     const auto spread = static_cast<std::int64_t>(std::ceil(highest - lowest));
-    measured_ = std::max(longestGap_, spread) + kMarginMs;
+    const std::int64_t wobble = longestGap_ - std::min(shortestGap_, longestGap_);
+    measured_ = std::max(longestGap_, spread) + wobble + kMarginMs;
     if (delay_ >= 0) learnedFrom_.clear(); // measured for the next stretch only
 }
 
@@ -96,7 +101,8 @@ std::vector<BeatSchedule::Shown> BeatSchedule::place(const std::vector<Placed>& 
             at = static_cast<double>(arrived); // late: shown at once
         else
             allLate = false;
-        if (at - static_cast<double>(arrived) <= static_cast<double>(delay_ + kMarginMs))
+        // Ahead by more than a whole delay: no jitter of the strap's does that.
+        if (at - static_cast<double>(arrived) <= static_cast<double>(2 * delay_ + kMarginMs))
             allEarly = false;
         out.push_back(show(std::llround(at), beat.intervalMs));
     }

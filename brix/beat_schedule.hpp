@@ -66,6 +66,7 @@ class BeatSchedule {
     int notifications_ = 0;
     std::int64_t lastNotification_ = 0;
     std::int64_t longestGap_ = 0;
+    std::int64_t shortestGap_ = INT64_MAX;
     std::vector<Placed> learnedFrom_; // the stretch's first beats, until measured
     double leastLearnedLag_ = 0.0;    // arrival minus place, the least of those beats
     double chainMs_ = 0.0;            // the intervals since the stretch's first beat, summed
