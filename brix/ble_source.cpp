@@ -224,8 +224,6 @@ void BleSource::tell(Trouble trouble) {
     std::fprintf(stderr, "halvent: Bluetooth: %s; the pulse stays not ready.\n", advice(trouble));
 }
 
-// The system bus is opened again until it answers, and again whenever it goes away, as
-// BlueZ itself waits for it.
 void BleSource::tellNotFound() const {
     const std::string what = address_.empty() ? std::string("no heart-rate strap")
                                               : "no strap with the address " + address_;
@@ -237,6 +235,8 @@ void BleSource::tellNotFound() const {
                  what.c_str(), static_cast<long long>(kNotFoundAfter.count()));
 }
 
+// The system bus is opened again until it answers, and again whenever it goes away, as
+// BlueZ itself waits for it.
 void BleSource::run() {
     while (!stopping_.load()) {
         BusConnection bus(wakeFd_, stopping_);
