@@ -53,26 +53,24 @@ def recorded(folder):
 
 
 def match_intervals(rows, sent):
-    """Finds each row's interval among the sensor's, in order: a row follows the sensor's
-    beat after the previous row's unless it is marked a gap (or is the first). Returns the
-    worst difference (ms); fails on a row that is no interval the sensor sent there."""
-    worst = 0.0
-    j = -1
+    """Finds the rows' intervals among the sensor's, in order. The rows from one gap's beat
+    (or the first) to the next follow the sensor's beats one by one; only a gap's beat may come
+    after sensor beats that were not shown. Returns the worst difference (ms); fails when a
+    stretch of rows is no run of the sensor's intervals after the stretch before."""
+    stretches = []
     for n, row in enumerate(rows):
-        value = int(row["interval_ms"])
         if n == 0 or row["gap"] == "1":
-            k = j + 1
-            while k < len(sent) and abs(sent[k] - value) > 1.0:
-                k += 1
-            check(k < len(sent), f"row {row['beat']}: {value} ms is none of the sensor's "
-                                 f"intervals after the last row's")
-        else:
-            k = j + 1
-            check(k < len(sent) and abs(sent[k] - value) <= 1.0,
-                  f"row {row['beat']}: {value} ms, but the sensor's next interval is "
-                  f"{sent[k] if k < len(sent) else 'none'} ms (a beat invented or lost)")
-        worst = max(worst, abs(sent[k] - value))
-        j = k
+            stretches.append([])
+        stretches[-1].append(int(row["interval_ms"]))
+    worst = 0.0
+    j = 0
+    for stretch in stretches:
+        k = next((k for k in range(j, len(sent) - len(stretch) + 1)
+                  if all(abs(sent[k + i] - v) <= 1.0 for i, v in enumerate(stretch))), None)
+        check(k is not None, f"the rows {stretch[:5]}... are no run of the sensor's intervals "
+                             f"after the rows before them (a beat invented or lost)")
+        worst = max([worst] + [abs(sent[k + i] - v) for i, v in enumerate(stretch)])
+        j = k + len(stretch)
     return worst
 
 
@@ -117,7 +115,7 @@ def scenario_strap_batched_under_load(ctx):
     rows, summary = recorded(records)
     shutil.copy(os.path.join(records, sorted(os.listdir(records))[0]), ctx.artifacts)
     shutil.rmtree(records, ignore_errors=True)
-    check(len(rows) >= 40, f"only {len(rows)} beats were recorded")
+    check(len(rows) >= 20, f"only {len(rows)} beats were recorded")
     worst = match_intervals(rows, sent)
     gaps = sum(1 for r in rows if r["gap"] == "1")
     check(gaps >= 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
@@ -148,7 +146,7 @@ def scenario_replay_under_load(ctx):
         busy.stop()
     rows, _ = recorded(records)
     shutil.rmtree(records, ignore_errors=True)
-    check(len(rows) >= 30, f"only {len(rows)} beats were recorded in 40 s")
+    check(len(rows) >= 25, f"only {len(rows)} beats were recorded in 40 s")
     worst = match_intervals(rows, lines)
     check(all(r["gap"] == "" for r in rows), "a replayed beat was marked a gap")
     ctx.note(f"{len(rows)} beats recorded, each the recording's next line within "
@@ -159,4 +157,5 @@ SCENARIOS = [
     ("strap-batched-load", scenario_strap_batched_under_load),
     ("replay-load", scenario_replay_under_load),
 ]
-LONG = {"strap-batched-load", "replay-load"}
+# They load the machine: they run alone, after the others.
+LAST = {"strap-batched-load", "replay-load"}

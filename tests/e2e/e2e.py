@@ -893,6 +893,8 @@ SCENARIOS = [
     ("sensor-strap", scenario_sensor_strap),
 ]
 LONG = {"whole-session", "sensor-replay", "sensor-strap"}
+# Scenarios that load the machine themselves run alone, after all the others.
+LAST = set()
 
 
 # ---------------------------------------------------------------------------------------------
@@ -971,7 +973,7 @@ def main():
     # Beats on a busy machine: a batching strap and a replay beside busy loops.
     import beats_under_load
     SCENARIOS.extend(beats_under_load.SCENARIOS)
-    LONG.update(beats_under_load.LONG)
+    LAST.update(beats_under_load.LAST)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:
@@ -987,17 +989,20 @@ def main():
     background = []
     if not options.serial:
         for name, function in chosen:
-            if name in LONG:
+            if name in LONG and name not in LAST:
                 thread = threading.Thread(
                     target=lambda n=name, f=function: results.__setitem__(
                         n, run_one(n, f, binary, options.repo, root, lock)), daemon=True)
                 thread.start()
                 background.append(thread)
     for name, function in chosen:
-        if options.serial or name not in LONG:
+        if (options.serial or name not in LONG) and name not in LAST:
             results[name] = run_one(name, function, binary, options.repo, root, lock)
     for thread in background:
         thread.join()
+    for name, function in chosen:
+        if name in LAST:
+            results[name] = run_one(name, function, binary, options.repo, root, lock)
 
     passed = sum(1 for r in results.values() if r.ok)
     failed = len(results) - passed
