@@ -118,7 +118,8 @@ def scenario_strap_batched_under_load(ctx):
     check(len(rows) >= 20, f"only {len(rows)} beats were recorded")
     worst = match_intervals(rows, sent)
     gaps = sum(1 for r in rows if r["gap"] == "1")
-    check(gaps >= 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
+    # More would mean the strap's 3 s batches were taken for silences.
+    check(gaps == 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
     check(summary["beats_left_out"] >= gaps, "a gap's beat counted in the figures")
     ctx.note(f"{len(rows)} beats recorded of {len(sent)} the strap sent, each its interval "
              f"within {worst:.2f} ms; {gaps} after a gap, left out of the figures")
