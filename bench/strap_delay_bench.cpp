@@ -86,9 +86,12 @@ int main(int argc, char** argv) {
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--seconds" && i + 1 < argc) seconds = std::atof(argv[++i]);
-        else if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
-        else if (arg == "--out" && i + 1 < argc) out = argv[++i];
+        if (arg == "--seconds" && i + 1 < argc)
+            seconds = std::atof(argv[++i]);
+        else if (arg == "--busy" && i + 1 < argc)
+            busy = std::atoi(argv[++i]);
+        else if (arg == "--out" && i + 1 < argc)
+            out = argv[++i];
         else {
             std::fprintf(stderr, "usage: %s [--seconds N] [--busy N] [--out FILE]\n", argv[0]);
             return 2;
@@ -100,7 +103,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < busy; ++i)
         loops.emplace_back([&spinning] {
             volatile unsigned long n = 0;
-            while (spinning.load(std::memory_order_relaxed)) n = n + 1;
+            while (spinning.load(std::memory_order_relaxed))
+                n = n + 1;
         });
 
     const std::vector<double> rr = recording();
@@ -117,7 +121,8 @@ int main(int argc, char** argv) {
     for (Strap& strap : straps) {
         outputs.push_back(std::make_unique<brix::PulseOutput>(&window, strap.message));
         brix::PulseOutput& output = *outputs.back();
-        threads.emplace_back([&strap, &output, seconds, start] { strap.run(output, seconds, start); });
+        threads.emplace_back(
+            [&strap, &output, seconds, start] { strap.run(output, seconds, start); });
     }
     // The program's side: the rises, as its loop takes them.
     while (SDL_GetTicks() < start + static_cast<std::uint32_t>(seconds * 1000) + 4500) {
@@ -128,7 +133,8 @@ int main(int argc, char** argv) {
                 if (event.message != strap.message) continue;
                 const bool pulse = (event.wParam & kPulseBit) != 0;
                 if (pulse && !strap.high)
-                    strap.rises.push_back({event.tick, SDL_GetTicks(), beatIntervalOf(event.wParam)});
+                    strap.rises.push_back(
+                        {event.tick, SDL_GetTicks(), beatIntervalOf(event.wParam)});
                 strap.high = pulse;
             }
         }
@@ -149,7 +155,8 @@ int main(int argc, char** argv) {
     std::string table = "## Strap delay (" + std::to_string(static_cast<int>(seconds)) +
                         " s of real_rri.txt a batching, +-" +
                         std::to_string(static_cast<int>(kJitterMs)) + " ms jitter, " +
-                        std::to_string(busy) + " busy loops)\n\n"
+                        std::to_string(busy) +
+                        " busy loops)\n\n"
                         "| batching | delay learned | beat -> rise: median | worst | rise posted "
                         "late: median | worst | interval error, worst | beats shown / sent |\n"
                         "|---|---:|---:|---:|---:|---:|---:|---:|\n";
@@ -173,12 +180,13 @@ int main(int argc, char** argv) {
             error.push_back(std::abs(rr[first + i] - rise.intervalMs));
         }
         char row[256];
-        std::snprintf(row, sizeof row,
-                      "| every %.0f s | %lld ms | %.0f ms | %.0f ms | %.0f ms | %.0f ms | %.1f ms | "
-                      "%zu / %zu |\n",
-                      strap.periodMs / 1000, static_cast<long long>(learned[s]),
-                      percentile(delay, 0.5), percentile(delay, 1.0), percentile(late, 0.5),
-                      percentile(late, 1.0), percentile(error, 1.0), strap.rises.size(), strap.handed);
+        std::snprintf(
+            row, sizeof row,
+            "| every %.0f s | %lld ms | %.0f ms | %.0f ms | %.0f ms | %.0f ms | %.1f ms | "
+            "%zu / %zu |\n",
+            strap.periodMs / 1000, static_cast<long long>(learned[s]), percentile(delay, 0.5),
+            percentile(delay, 1.0), percentile(late, 0.5), percentile(late, 1.0),
+            percentile(error, 1.0), strap.rises.size(), strap.handed);
         table += row;
         ok = ok && !strap.rises.empty() && percentile(error, 1.0) <= 0.5;
     }

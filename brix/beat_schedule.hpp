@@ -71,8 +71,8 @@ class BeatSchedule {
     double leastLearnedLag_ = 0.0;    // arrival minus place, the least of those beats
     double chainMs_ = 0.0;            // the intervals since the stretch's first beat, summed
     double anchor_ = 0.0;             // the program time where the chain begins
-    int lateBatches_ = 0;  // batches in a row whose every beat came after its moment
-    int earlyBatches_ = 0; // ... whose every beat came well before it: the chain ran ahead
+    int lateBatches_ = 0;             // batches in a row whose every beat came after its moment
+    int earlyBatches_ = 0;          // ... whose every beat came well before it: the chain ran ahead
     double previousLeastLag_ = 0.0; // of the last batch with beats
 };
 

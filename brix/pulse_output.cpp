@@ -22,7 +22,9 @@ constexpr int kReady = 2;
 PulseOutput::PulseOutput(void* window, std::uint32_t message)
     : window_(window), message_(message), lastTick_(programTick()), clockMs_(lastTick_) {}
 
-PulseOutput::~PulseOutput() { stop(); }
+PulseOutput::~PulseOutput() {
+    stop();
+}
 
 void PulseOutput::stop() {
     {
@@ -156,7 +158,8 @@ void PulseOutput::run() {
                 sleepUntil(at, now);
                 continue;
             }
-            const auto high = std::min(static_cast<std::int64_t>(rise.intervalMs / 2), kLongestHighMs);
+            const auto high =
+                std::min(static_cast<std::int64_t>(rise.intervalMs / 2), kLongestHighMs);
             rises_.pop_front();
             pulseHigh_ = true;
             // Timed by when it was due, so a late wake-up moves neither this beat's moment nor

@@ -80,8 +80,8 @@ Outcome play(brix::BeatSchedule& schedule, Strap& strap, double until,
         } else {
             // The first shown after learning may include beats of earlier notifications:
             // they are the beats just before this notification's, in order.
-            const std::size_t first = (which.empty() ? strap.next : which.front()) -
-                                      (shown.size() - which.size());
+            const std::size_t first =
+                (which.empty() ? strap.next : which.front()) - (shown.size() - which.size());
             for (std::size_t i = 0; i < shown.size(); ++i)
                 out.beat.push_back(first + i);
         }
