@@ -478,9 +478,8 @@ BleSource::Outcome BleSource::discover(BusConnection& bus, BusObjects& objects) 
 }
 
 BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
-    // Found: the search is over.
-    searchingSince_.reset();
-    toldNotFound_ = false;
+    // A strap BlueZ knows from before but cannot reach counts as not found either.
+    if (!searchingSince_) searchingSince_ = Clock::now();
     BusReply reply;
     connecting_ = true;
     if (!bus.call(device_, kDevice, "Connect", nullptr, kConnectCall, reply))
@@ -491,6 +490,10 @@ BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
         if (trouble != Trouble::None) {
             tell(trouble);
             return Outcome::SystemTrouble;
+        }
+        if (!toldNotFound_ && Clock::now() - *searchingSince_ >= kNotFoundAfter) {
+            toldNotFound_ = true;
+            tellNotFound();
         }
         return Outcome::Failed; // out of range or busy: tried again after a pause
     }
@@ -531,6 +534,9 @@ BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
         return Outcome::Stopped;
     if (!reply.ok) return Outcome::Failed;
     if (told_ == Trouble::NoMeasurement) told_ = Trouble::None;
+    // Streaming: the search is over; a later one is news again.
+    searchingSince_.reset();
+    toldNotFound_ = false;
     notifying_ = true;
     signal_.linkUp(Clock::now());
     return stream(bus);

@@ -184,7 +184,9 @@ TEST(BleSource, TreatsBluezGoingAwayAsADropOut) {
     auto source = brix::makeBleSource("");
     std::string error;
     ASSERT_TRUE(source->start(sink, error)) << error;
-    ASSERT_TRUE(sink.waitUntil([](RecordingSink& s) { return !s.beats.empty(); }, 10s));
+    // Ready: the beats came, and the status after them.
+    ASSERT_TRUE(sink.waitUntil(
+        [](RecordingSink& s) { return !s.beats.empty() && s.pulses.back() == 2; }, 10s));
     testing::internal::CaptureStderr();
     bluez.endFake();
     const bool searching =
