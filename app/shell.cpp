@@ -12,7 +12,7 @@
 #include "platform/window.hpp"
 #include "render/prompt_overlay.hpp"
 #include "render/text.hpp"
-#include "sensor/sensor_message.hpp"
+#include "brix_message.hpp"
 #include "training/session_record.hpp"
 
 void* mainWindow = nullptr;
@@ -126,8 +126,8 @@ void windowProc(const Event& event) {
 }
 
 void stepPacer() {
-    for (const std::uint32_t tick : gui.sensor.pendingBeats)
-        gui.session.onBeat(gui.inMenu != 0, tick);
+    for (const SensorBeat& beat : gui.sensor.pendingBeats)
+        gui.session.onBeat(gui.inMenu != 0, beat);
     gui.sensor.pendingBeats.clear();
     if (gui.sensor.pulseIndicator > 0.5f)
         gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;

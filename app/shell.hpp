@@ -16,8 +16,8 @@ void onWindowCreated(int clientWidth, int clientHeight);
 // font with the picture and loads the identity into the projection matrix.
 void resizeViewport(int width, int height);
 
-// The frame's pacer step: one step per beat decoded since the last frame, each timed by its
-// own tick, then the pulse indicator's decay by a tenth (the flash counts frames).
+// The frame's pacer step: one step per beat decoded since the last frame, each with its own
+// moment and interval, then the pulse indicator's decay by a tenth (the flash counts frames).
 void stepPacer();
 
 // Draws one frame: beat step, indicator decay, panels, menu, training screen, overlay.

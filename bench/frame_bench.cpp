@@ -27,7 +27,7 @@
 #include "platform/events.hpp"
 #include "platform/ticks.hpp"
 #include "platform/window.hpp"
-#include "sensor/sensor_message.hpp"
+#include "brix_message.hpp"
 
 namespace {
 
@@ -189,7 +189,7 @@ void feedBeat() {
     beatTick += static_cast<std::uint32_t>(850.0 + 150.0 * std::sin(beatCount++ / 7.0));
     setTickOverride(beatTick);
     gui.sensor.pulseIndicator = 1.0f; // an armed rise, as the decoder leaves it
-    gui.sensor.pendingBeats.push_back(beatTick);
+    gui.sensor.pendingBeats.push_back({beatTick});
 }
 
 // Appends the times of `count` frames; during a session a beat comes every 60 frames, which

@@ -261,7 +261,7 @@ def main():
                     time.sleep(1.0)
                     run.key("space")
                     wall0 = time.monotonic_ns()
-                    time.sleep(1.5 + args.seconds)  # the replay's first beat rises after 1.2 s
+                    time.sleep(1.5 + args.seconds)  # and the first beat or two of the replay
                     wall1 = time.monotonic_ns()
                     run.end("Escape")
                     delays += run.beat_delays_ms(wall0, wall1)

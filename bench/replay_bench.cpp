@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "brix.h"
+#include "brix_message.hpp"
 #include "platform/events.hpp"
 #include "sensor/sensor_state.hpp"
 
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
     int window = 0;
     SensorState sensor;
     std::vector<double> riseAt;          // ms after the start, when the loop decoded it
-    std::vector<std::uint32_t> riseTick; // the message's own tick
+    std::vector<std::uint32_t> carried;  // the interval the rise carries
     const auto start = Clock::now();
     BrixOpen(&window, 2024);
     double total = 3000;
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
             if (sensor.pulseOn && !wasOn) {
                 riseAt.push_back(
                     std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-                riseTick.push_back(event.tick);
+                carried.push_back(beatIntervalOf(event.wParam));
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -99,9 +100,7 @@ int main(int argc, char** argv) {
     for (std::size_t k = 0; k < riseAt.size() && k < rr.size(); ++k) {
         beatAt += rr[k];
         delay.push_back(riseAt[k] - beatAt);
-        if (k > 0)
-            intervalError.push_back(
-                std::abs(static_cast<double>(riseTick[k] - riseTick[k - 1]) - rr[k]));
+        if (k > 0) intervalError.push_back(std::abs(static_cast<double>(carried[k]) - rr[k]));
     }
     const double drift = delay.empty() ? 0.0 : delay.back() - delay.front();
     char table[2048];
@@ -109,7 +108,7 @@ int main(int argc, char** argv) {
                   "## Replay timing (%zu beats of %s, %.0f s)\n\n"
                   "| measure | value |\n|---|---|\n"
                   "| rises decoded / beats | %zu / %zu |\n"
-                  "| interval error, median (message ticks) | %.2f ms |\n"
+                  "| interval error, median (carried by the rise) | %.2f ms |\n"
                   "| interval error, worst | %.2f ms |\n"
                   "| delay beat -> decoded rise, median | %.1f ms |\n"
                   "| delay, spread (95th - 5th percentile) | %.1f ms |\n"

@@ -3,6 +3,7 @@
 
 #include "bus_connection.hpp"
 #include "hr_measurement.hpp"
+#include "post_message.hpp"
 #include "strap_signal.hpp"
 
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 namespace brix {
@@ -41,6 +43,8 @@ constexpr auto kLongestBackoff = 30s;
 constexpr auto kSystemRetry = 5s;
 // A strap silent this long is checked on: is it still connected, is BlueZ still there?
 constexpr auto kQuietCheck = 5s;
+// Searching this long without finding the strap, the user is told how to find it.
+constexpr auto kNotFoundAfter = 15s;
 
 std::string upper(std::string text) {
     for (char& c : text)
@@ -75,6 +79,7 @@ const BusProperties* interfaceOf(const BusObjects& objects, const std::string& p
 // Why the system cannot serve the strap at all; each is told once.
 enum class Trouble {
     None,
+    NoBus,
     NoBluez,
     Refused,
     NoAdapter,
@@ -98,7 +103,7 @@ const char* advice(Trouble trouble) {
     case Trouble::PoweredOff:
         return "the Bluetooth adapter is switched off; switch it on with 'bluetoothctl power on'";
     case Trouble::BusGone:
-        return "the system bus went away; start halvent again once D-Bus runs";
+        return "the system bus went away; halvent connects again once D-Bus is back";
     case Trouble::NoMeasurement:
         return "the strap offers no heart-rate measurement; is it a heart-rate strap?";
     default:
@@ -140,6 +145,8 @@ class BleSource final : public SensorSource {
         }
         sink_ = &sink;
         stopping_.store(false);
+        // Told before the first frame can be drawn, so the panels start the same on every run.
+        report(StrapSignal::kSwitchingOn);
         try {
             thread_ = std::thread([this] { run(); });
         } catch (...) {
@@ -166,6 +173,11 @@ class BleSource final : public SensorSource {
     enum class Outcome { Ready, Stopped, AdapterGone, SystemTrouble, Failed, Dropped };
 
     void run();
+    // Serves the strap over one bus connection; false when the bus broke and must be opened
+    // again, true when stopping (or the adapter went away and the source idles).
+    bool serve(BusConnection& bus);
+    // Sleeps `pause` unless a stop comes first; false when stopping.
+    bool pauseFor(std::chrono::milliseconds pause);
     Outcome attempt(BusConnection& bus);
     Outcome discover(BusConnection& bus, BusObjects& objects);
     Outcome connect(BusConnection& bus, BusObjects& objects);
@@ -177,6 +189,7 @@ class BleSource final : public SensorSource {
     void idleUntilStopped(BusConnection* bus);
     void report(int pulse);
     void tell(Trouble trouble);
+    void tellNotFound() const;
 
     const std::string address_; // upper case; empty for the first strap found
     std::thread thread_;
@@ -188,11 +201,14 @@ class BleSource final : public SensorSource {
     std::string adapter_, device_, characteristic_;
     bool adapterGone_ = false, linkLost_ = false, resolved_ = false, deviceAppeared_ = false;
     bool discovering_ = false, connectedByUs_ = false, notifying_ = false, streaming_ = false;
+    bool connecting_ = false; // a Connect is on its way: a stop cancels it with Disconnect
     bool beatsFlowed_ = false;
     Clock::time_point lastValue_{}; // the last notification of the measurement
     int lastPulse_ = -1;
     Trouble told_ = Trouble::None;
     bool toldBadMeasurement_ = false;
+    std::optional<Clock::time_point> searchingSince_; // the strap not yet found since then
+    bool toldNotFound_ = false;
     StrapSignal signal_;
 };
 
@@ -208,19 +224,49 @@ void BleSource::tell(Trouble trouble) {
     std::fprintf(stderr, "halvent: Bluetooth: %s; the pulse stays not ready.\n", advice(trouble));
 }
 
+void BleSource::tellNotFound() const {
+    const std::string what = address_.empty() ? std::string("no heart-rate strap")
+                                              : "no strap with the address " + address_;
+    std::fprintf(stderr,
+                 "halvent: Bluetooth: %s found in %lld s; is it on, worn and near? Find its "
+                 "address with 'bluetoothctl', then 'scan le' (it shows as \"Device "
+                 "AA:BB:CC:DD:EE:FF name\"), and give it as --sensor ble:AA:BB:CC:DD:EE:FF. "
+                 "halvent goes on searching.\n",
+                 what.c_str(), static_cast<long long>(kNotFoundAfter.count()));
+}
+
+// The system bus is opened again until it answers, and again whenever it goes away, as
+// BlueZ itself waits for it.
 void BleSource::run() {
-    report(StrapSignal::kSwitchingOn);
-    BusConnection bus(wakeFd_, stopping_);
-    std::string error;
-    if (!bus.open(error)) {
-        std::fprintf(stderr,
-                     "halvent: Bluetooth: cannot reach the system bus (%s); is D-Bus running? "
-                     "The pulse stays not ready.\n",
-                     error.c_str());
-        idleUntilStopped(nullptr);
-        return;
+    while (!stopping_.load()) {
+        BusConnection bus(wakeFd_, stopping_);
+        std::string error;
+        if (bus.open(error)) {
+            if (serve(bus)) return;
+        } else if (told_ != Trouble::NoBus && told_ != Trouble::BusGone) {
+            told_ = Trouble::NoBus;
+            std::fprintf(stderr,
+                         "halvent: Bluetooth: cannot reach the system bus (%s); is D-Bus running? "
+                         "halvent tries again every few seconds; the pulse stays not ready.\n",
+                         error.c_str());
+        }
+        if (!pauseFor(kSystemRetry)) return;
     }
+}
+
+bool BleSource::pauseFor(std::chrono::milliseconds pause) {
+    pollfd fd{wakeFd_, POLLIN, 0};
+    const auto until = Clock::now() + pause;
+    while (!stopping_.load() && Clock::now() < until) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        poll(&fd, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    }
+    return !stopping_.load();
+}
+
+bool BleSource::serve(BusConnection& bus) {
     std::chrono::milliseconds backoff = kFirstBackoff;
+    bool busBroke = false;
     for (;;) {
         Outcome outcome = attempt(bus);
         if (outcome == Outcome::Stopped) break;
@@ -249,6 +295,14 @@ void BleSource::run() {
             bus.send(device_, kDevice, "Disconnect");
             notifying_ = connectedByUs_ = false;
         }
+        if (bus.broken()) {
+            // The bus itself went away: a new connection, once it is back.
+            signal_.linkDown();
+            report(signal_.pulseStatus(Clock::now()));
+            notifying_ = connectedByUs_ = connecting_ = discovering_ = false;
+            busBroke = true;
+            break;
+        }
         // A strap that could not be reached may have gone; any strap will do, so search
         // again. After a drop the same strap is tried again first.
         if (outcome == Outcome::Failed && address_.empty()) device_.clear();
@@ -272,10 +326,13 @@ void BleSource::run() {
             break;
         }
     }
-    // Last words to BlueZ, not waited for: the close must stay prompt.
+    // Last words to BlueZ, not waited for: the close must stay prompt. A strap this program
+    // connected, or was connecting (Disconnect cancels a pending Connect), is let go: BlueZ
+    // would keep the link after the program ends.
     if (notifying_) bus.send(characteristic_, kCharacteristic, "StopNotify");
-    if (connectedByUs_) bus.send(device_, kDevice, "Disconnect");
+    if (connectedByUs_ || connecting_) bus.send(device_, kDevice, "Disconnect");
     if (discovering_) bus.send(adapter_, kAdapter, "StopDiscovery");
+    return !busBroke;
 }
 
 void BleSource::idleUntilStopped(BusConnection* bus) {
@@ -293,6 +350,10 @@ BleSource::Outcome BleSource::attempt(BusConnection& bus) {
     BusObjects objects;
     BusReply reply;
     if (!bus.managedObjects(objects, reply)) return Outcome::Stopped;
+    if (reply.ok && (told_ == Trouble::NoBus || told_ == Trouble::NoBluez ||
+                     told_ == Trouble::Refused || told_ == Trouble::BusGone ||
+                     told_ == Trouble::Unexpected))
+        told_ = Trouble::None; // BlueZ answers again: a later trouble is news
     if (!reply.ok) {
         const Trouble trouble = troubleOf(reply);
         if (trouble == Trouble::None && told_ != Trouble::Unexpected) {
@@ -319,7 +380,14 @@ BleSource::Outcome BleSource::attempt(BusConnection& bus) {
         tell(Trouble::NoAdapter);
         return Outcome::SystemTrouble;
     }
-    if (told_ != Trouble::NoMeasurement) told_ = Trouble::None;
+    if (told_ == Trouble::NoAdapter) told_ = Trouble::None;
+    const BusProperties* adapter = interfaceOf(objects, adapter_, kAdapter);
+    const bool* powered = property<bool>(*adapter, "Powered");
+    if (powered != nullptr && !*powered) {
+        tell(Trouble::PoweredOff);
+        return Outcome::SystemTrouble;
+    }
+    if (told_ == Trouble::PoweredOff) told_ = Trouble::None;
     adapterGone_ = linkLost_ = resolved_ = deviceAppeared_ = false;
     bus.signals.clear();
     // A strap used before a drop is tried again at once; otherwise search.
@@ -385,12 +453,17 @@ BleSource::Outcome BleSource::discover(BusConnection& bus, BusObjects& objects) 
     }
     discovering_ = true;
     const auto started = Clock::now();
+    if (!searchingSince_) searchingSince_ = started;
     auto nextLook = started + 1s;
     while (device_.empty()) {
         if (!bus.wait(nextLook)) return Outcome::Stopped;
         handleSignals(bus);
         if (adapterGone_) return Outcome::AdapterGone;
         const auto now = Clock::now();
+        if (!toldNotFound_ && now - *searchingSince_ >= kNotFoundAfter) {
+            toldNotFound_ = true;
+            tellNotFound();
+        }
         if (!deviceAppeared_ && now < nextLook) continue;
         deviceAppeared_ = false;
         nextLook = now + 1s;
@@ -405,25 +478,33 @@ BleSource::Outcome BleSource::discover(BusConnection& bus, BusObjects& objects) 
 }
 
 BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
-    const BusProperties* device = interfaceOf(objects, device_, kDevice);
-    const bool wasConnected = device != nullptr && flag(*device, "Connected");
+    // A strap BlueZ knows from before but cannot reach counts as not found either.
+    if (!searchingSince_) searchingSince_ = Clock::now();
     BusReply reply;
+    connecting_ = true;
     if (!bus.call(device_, kDevice, "Connect", nullptr, kConnectCall, reply))
         return Outcome::Stopped;
+    connecting_ = false;
     if (!reply.ok && reply.errorName != "org.bluez.Error.AlreadyConnected") {
         const Trouble trouble = troubleOf(reply);
         if (trouble != Trouble::None) {
             tell(trouble);
             return Outcome::SystemTrouble;
         }
+        if (!toldNotFound_ && Clock::now() - *searchingSince_ >= kNotFoundAfter) {
+            toldNotFound_ = true;
+            tellNotFound();
+        }
         return Outcome::Failed; // out of range or busy: tried again after a pause
     }
-    connectedByUs_ = !wasConnected;
+    // The program asked for this link (even to one already there, which BlueZ then keeps for
+    // it too): it lets it go at the end.
+    connectedByUs_ = true;
     linkLost_ = false;
     handleSignals(bus);
     if (adapterGone_) return Outcome::AdapterGone;
     if (!bus.managedObjects(objects, reply)) return Outcome::Stopped;
-    device = interfaceOf(objects, device_, kDevice);
+    const BusProperties* device = interfaceOf(objects, device_, kDevice);
     if (device != nullptr) resolved_ = resolved_ || flag(*device, "ServicesResolved");
     const auto until = Clock::now() + kResolveWait;
     while (!resolved_) {
@@ -452,6 +533,10 @@ BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
     if (!bus.call(characteristic_, kCharacteristic, "StartNotify", nullptr, kShortCall, reply))
         return Outcome::Stopped;
     if (!reply.ok) return Outcome::Failed;
+    if (told_ == Trouble::NoMeasurement) told_ = Trouble::None;
+    // Streaming: the search is over; a later one is news again.
+    searchingSince_.reset();
+    toldNotFound_ = false;
     notifying_ = true;
     signal_.linkUp(Clock::now());
     return stream(bus);
@@ -535,6 +620,7 @@ void BleSource::handleSignals(BusConnection& bus) {
 }
 
 void BleSource::onValue(const std::vector<std::uint8_t>& value) {
+    const std::uint32_t arrived = programTick();
     const auto now = Clock::now();
     lastValue_ = now;
     const HrMeasurement measurement = parseHrMeasurement(value.data(), value.size());
@@ -546,9 +632,10 @@ void BleSource::onValue(const std::vector<std::uint8_t>& value) {
                      measurement.error.c_str());
     }
     const std::vector<double> beats = signal_.onMeasurement(measurement, now);
+    // The beats first: a pulse that turns ready with them is then held back until the link
+    // knows how this strap batches.
+    if (measurement.valid && signal_.hasContact()) sink_->batch(beats, arrived);
     report(signal_.pulseStatus(now));
-    for (const double intervalMs : beats)
-        sink_->beat(intervalMs, now);
     if (!beats.empty()) beatsFlowed_ = true;
 }
 

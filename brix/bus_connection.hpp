@@ -67,6 +67,9 @@ class BusConnection {
     // Sends a call without waiting for its answer (for the last words while stopping).
     void send(const std::string& path, const char* interface, const char* member);
 
+    // Whether the connection failed (the bus went away); a new one is needed.
+    bool broken() const { return broken_; }
+
     // Waits until a signal is queued or `deadline` passes; false when stopping.
     bool wait(Clock::time_point deadline);
     std::deque<BusSignal> signals;

@@ -1,9 +1,10 @@
-// Re-timing beats into pulse edges, and posting everything a source reports.
+// Posting what a source reports: beats as pulse edges on the program's clock, status at once.
 #include "pulse_output.hpp"
 
 #include <algorithm>
 #include <cmath>
 
+#include "brix_message.hpp"
 #include "post_message.hpp"
 
 namespace brix {
@@ -11,15 +12,15 @@ namespace {
 
 constexpr std::uint32_t kHighestUnpostedMessage = 1024; // WM_USER and below are never posted
 constexpr std::uintptr_t kDeviceId = 0x10000;           // device 1 in the high word
-constexpr std::uintptr_t kPulseBit = 2;
-constexpr std::uintptr_t kDisconnectedBit = 4;
-constexpr Clock::duration kLongestHigh = std::chrono::milliseconds(1000);
+constexpr std::int64_t kLongestHighMs = 1000;
 constexpr std::size_t kMostWaitingRises = 256;
+constexpr int kSearching = 1;
+constexpr int kReady = 2;
 
 } // namespace
 
 PulseOutput::PulseOutput(void* window, std::uint32_t message)
-    : window_(window), message_(message) {}
+    : window_(window), message_(message), lastTick_(programTick()), clockMs_(lastTick_) {}
 
 PulseOutput::~PulseOutput() {
     stop();
@@ -34,41 +35,47 @@ void PulseOutput::stop() {
     if (worker_.joinable()) worker_.join();
 }
 
-void PulseOutput::beat(double rrMs, Clock::time_point receivedAt) {
+std::int64_t PulseOutput::delayMs() {
+    std::lock_guard lock(mutex_);
+    return schedule_.delayMs();
+}
+
+std::int64_t PulseOutput::nowLocked() {
+    const std::uint32_t tick = programTick();
+    clockMs_ += static_cast<std::uint32_t>(tick - lastTick_);
+    lastTick_ = tick;
+    return clockMs_;
+}
+
+std::int64_t PulseOutput::msOfLocked(std::uint32_t tick) {
+    const std::int64_t now = nowLocked();
+    return now - static_cast<std::int32_t>(lastTick_ - tick);
+}
+
+int PulseOutput::postedPulseLocked() const {
+    return pulseStatus_ == kReady && schedule_.learning() ? kSearching : pulseStatus_;
+}
+
+void PulseOutput::batch(const std::vector<double>& rrMs, std::uint32_t arrivedTick) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
-    const bool known = std::isfinite(rrMs) && rrMs > 0.0 && rrMs < 60000.0;
-    const auto interval = known ? std::chrono::duration_cast<Clock::duration>(
-                                      std::chrono::duration<double, std::milli>(rrMs))
-                                : Clock::duration{};
-    // Follow the chain of intervals, so batches keep their spacing and nothing drifts.
-    Clock::time_point at = receivedAt;
-    if (lastBeat_ && known) {
-        at = *lastBeat_ + interval;
-        if (at > receivedAt && receivedAt == anchorArrival_ && !rises_.empty()) {
-            // More beats of the batch that started the chain: the ones before happened
-            // earlier than placed. Move those still waiting back, as far as time allows.
-            const auto room =
-                std::max(Clock::duration{}, rises_.front().at - (Clock::now() + kShortestLevel));
-            const auto shift = std::min(at - receivedAt, room);
-            for (Rise& rise : rises_)
-                rise.at -= shift;
-            at -= shift;
-        }
+    queueLocked(schedule_.batch(rrMs, msOfLocked(arrivedTick)));
+    if (postedPulseLocked() != postedPulse_) postLocked(0); // the delay is learned: ready
+}
+
+void PulseOutput::timedBeat(double rrMs, std::uint32_t momentTick) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    queueLocked({schedule_.timed(rrMs, msOfLocked(momentTick))});
+}
+
+void PulseOutput::queueLocked(const std::vector<BeatSchedule::Shown>& shown) {
+    for (const BeatSchedule::Shown& beat : shown) {
+        // A flood of beats (a broken sensor) cannot fill memory.
+        if (rises_.size() >= kMostWaitingRises) break;
+        rises_.push_back({beat.at, beat.intervalMs, beat.gap});
     }
-    // A chain that fell behind (beats the sensor missed) or ran ahead (a glitch) starts anew
-    // here; otherwise the delay after each beat stays what the first batch set.
-    if (!lastBeat_ || !known || at + kBeatDelay < receivedAt + kShortestSlack ||
-        at > receivedAt + kLongestLead) {
-        if (lastBeat_ && known)
-            at =
-                std::clamp(at, receivedAt + kShortestSlack - kBeatDelay, receivedAt + kLongestLead);
-        anchorArrival_ = receivedAt;
-    }
-    lastBeat_ = at;
-    // A flood of beats (a broken sensor) cannot fill memory: rises are at least 40 ms apart.
-    if (rises_.size() >= kMostWaitingRises) return;
-    rises_.push_back({at + kBeatDelay, interval});
+    if (rises_.empty()) return;
     if (!worker_.joinable()) {
         try {
             worker_ = std::thread([this] { run(); });
@@ -85,6 +92,8 @@ void PulseOutput::status(int pulse, int breath) {
     if (stopping_) return;
     pulseStatus_ = pulse & 3;
     breathStatus_ = breath & 3;
+    // Not ready: contact lost, a silence, a drop. What comes after is a new stretch.
+    if (pulseStatus_ != kReady) schedule_.restart();
     postLocked(0);
 }
 
@@ -94,24 +103,31 @@ void PulseOutput::deviceLost() {
     postLocked(kDisconnectedBit);
 }
 
-void PulseOutput::pattern(std::uintptr_t wParam, std::intptr_t lParam) {
+void PulseOutput::pattern(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick) {
     std::lock_guard lock(mutex_);
     if (stopping_ || window_ == nullptr || message_ <= kHighestUnpostedMessage) return;
-    postSensorMessage(window_, message_, wParam, lParam); // a failed post is ignored
+    postSensorMessageAt(window_, message_, wParam, lParam, tick); // a failed post is ignored
 }
 
-void PulseOutput::postLocked(std::uintptr_t extraBits, std::optional<Clock::time_point> due) const {
+void PulseOutput::postLocked(std::uintptr_t extraBits, const Rise* rise) {
+    postedPulse_ = postedPulseLocked();
     if (window_ == nullptr || message_ <= kHighestUnpostedMessage) return;
     const std::uintptr_t pulse = pulseHigh_ ? 1 : 0;
     // No breath signal from these sources: the breath bit and its copy stay 0.
-    const std::uintptr_t wParam = kDeviceId | (pulse * kPulseBit) | extraBits;
+    std::uintptr_t wParam = kDeviceId | (pulse * kPulseBit) | extraBits;
     const auto statusByte = static_cast<std::uintptr_t>(
-        1 | (pulseStatus_ << 2) | (static_cast<int>(pulse) << 4) | (breathStatus_ << 5));
-    const auto lParam = static_cast<std::intptr_t>(statusByte << 16);
-    if (due)
-        postSensorMessageDue(window_, message_, wParam, lParam, *due);
-    else
+        1 | (postedPulse_ << 2) | (static_cast<int>(pulse) << 4) | (breathStatus_ << 5));
+    auto lParam = static_cast<std::intptr_t>(statusByte << 16);
+    if (rise == nullptr) {
         postSensorMessage(window_, message_, wParam, lParam);
+        return;
+    }
+    const double ms = std::round(rise->intervalMs);
+    const auto intervalMs = static_cast<std::uint32_t>(std::clamp(ms, 1.0, 65535.0));
+    wParam |= beatIntervalBits(intervalMs);
+    // An interval the message cannot hold is no heartbeat: it counts nowhere.
+    if (rise->gap || intervalMs > kLongestCarriedIntervalMs) lParam |= kBeatGapBit;
+    postSensorMessageAt(window_, message_, wParam, lParam, static_cast<std::uint32_t>(rise->at));
 }
 
 // Sleeps until the next edge: a fall half way to the next beat (at least one level's length
@@ -119,33 +135,39 @@ void PulseOutput::postLocked(std::uintptr_t extraBits, std::optional<Clock::time
 // after the fall). A rise that comes late never moves the ones after it.
 void PulseOutput::run() {
     std::unique_lock lock(mutex_);
+    const auto sleepUntil = [&](std::int64_t at, std::int64_t now) {
+        wake_.wait_for(lock, std::chrono::milliseconds(at - now));
+    };
     while (!stopping_) {
-        const auto now = Clock::now();
+        const std::int64_t now = nowLocked();
         if (pulseHigh_) {
             auto fall = fallAt_;
-            if (!rises_.empty()) fall = std::min(fall, rises_.front().at - kShortestLevel);
-            fall = std::max(fall, lastEdgeAt_ + kShortestLevel);
+            if (!rises_.empty()) fall = std::min(fall, rises_.front().at - kShortestLevelMs);
+            fall = std::max(fall, lastEdgeAt_ + kShortestLevelMs);
             if (now < fall) {
-                wake_.wait_until(lock, fall);
+                sleepUntil(fall, now);
                 continue;
             }
             pulseHigh_ = false;
             lastEdgeAt_ = now;
             postLocked(0);
         } else if (!rises_.empty()) {
-            const auto rise = std::max(rises_.front().at, lastEdgeAt_ + kShortestLevel);
-            if (now < rise) {
-                wake_.wait_until(lock, rise);
+            const Rise rise = rises_.front();
+            const auto at = std::max(rise.at, lastEdgeAt_ + kShortestLevelMs);
+            if (now < at) {
+                sleepUntil(at, now);
                 continue;
             }
-            const Clock::duration high = std::min(rises_.front().interval / 2, kLongestHigh);
+            const auto high =
+                std::min(static_cast<std::int64_t>(rise.intervalMs / 2), kLongestHighMs);
             rises_.pop_front();
             pulseHigh_ = true;
-            // Timed by when it was due, so a late wake-up moves neither this beat's
-            // interval nor the edges after it.
-            lastEdgeAt_ = rise;
-            fallAt_ = rise + std::max(high, kShortestLevel);
-            postLocked(0, rise);
+            // Timed by when it was due, so a late wake-up moves neither this beat's moment nor
+            // the edges after it.
+            lastEdgeAt_ = at;
+            fallAt_ = at + std::max(high, kShortestLevelMs);
+            const Rise posted{at, rise.intervalMs, rise.gap};
+            postLocked(0, &posted);
         } else {
             wake_.wait(lock);
         }

@@ -1,57 +1,58 @@
-// The link's sink: beats re-timed to their true spacing and posted as pulse edges.
+// The link's sink: beats placed by the beat schedule and posted as pulse edges with their
+// intervals; status and the simulated pattern posted at once.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <thread>
 
+#include "beat_schedule.hpp"
 #include "sensor_source.hpp"
 
 namespace brix {
 
-// A real sensor reports beats late and in batches. Each beat is placed on a chain of its
-// own intervals, started by the first batch (its last beat taken as just happened), and
-// its pulse rise is posted kBeatDelay after its place, so batches come out evenly spaced
-// and the delay stays constant (a recording's beats arrive as they happen: exactly
-// kBeatDelay). Status changes and the simulated pattern are posted at once.
+// Each pulse rise carries its beat's interval and is timed on the program's clock by the
+// moment it stands for. While a batching sensor's delay is still being learned, a ready pulse
+// is posted as "searching": its beats are not shown yet.
 class PulseOutput final : public SourceSink {
   public:
-    static constexpr Clock::duration kBeatDelay = std::chrono::milliseconds(1200);
-    // A rise comes at least this long after its beat arrived; a chain that falls further
-    // behind (beats lost) starts anew. Less than a strap's second between batches.
-    static constexpr Clock::duration kShortestSlack = std::chrono::milliseconds(50);
-    // How far after its arrival a beat may be placed (the first batch's last beat may have
-    // come that much after the earlier beats); beyond it the chain starts anew. With the
-    // delay, at most 1.5 s from a beat to its rise.
-    static constexpr Clock::duration kLongestLead = std::chrono::milliseconds(300);
     // Each pulse level lasts at least one frame, so the decoder sees every rise and fall.
-    static constexpr Clock::duration kShortestLevel = std::chrono::milliseconds(20);
+    static constexpr std::int64_t kShortestLevelMs = 20;
 
     PulseOutput(void* window, std::uint32_t message);
     ~PulseOutput() override;
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
-    void beat(double rrMs, Clock::time_point receivedAt) override;
+    void batch(const std::vector<double>& rrMs, std::uint32_t arrivedTick) override;
+    void timedBeat(double rrMs, std::uint32_t momentTick) override;
     void status(int pulse, int breath) override;
     void deviceLost() override;
-    void pattern(std::uintptr_t wParam, std::intptr_t lParam) override;
+    void pattern(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick) override;
 
     // Ends the edge worker and joins it; nothing is posted after it returns. Owner's thread.
     void stop();
 
+    // The delay from a beat to its rise in use now, ms; -1 while it is learned. Any thread.
+    std::int64_t delayMs();
+
   private:
     struct Rise {
-        Clock::time_point at;
-        Clock::duration interval; // the beat's own interval: the pulse stays high half of it
+        std::int64_t at;
+        double intervalMs; // the pulse stays high half of it
+        bool gap;
     };
 
     void run();
-    // Posts the current signals and status; a rise with the moment it was due.
-    void postLocked(std::uintptr_t extraBits, std::optional<Clock::time_point> due = {}) const;
+    void queueLocked(const std::vector<BeatSchedule::Shown>& shown);
+    int postedPulseLocked() const;
+    // Posts the current signals and status; a rise with its beat and moment.
+    void postLocked(std::uintptr_t extraBits, const Rise* rise = nullptr);
+    // The program's clock, unwrapped to 64 bits so the schedule never sees a wrap.
+    std::int64_t nowLocked();
+    std::int64_t msOfLocked(std::uint32_t tick);
 
     void* const window_;
     const std::uint32_t message_;
@@ -60,14 +61,16 @@ class PulseOutput final : public SourceSink {
     std::condition_variable wake_;
     std::thread worker_; // started with the first beat; the simulated device never needs it
     bool stopping_ = false;
+    BeatSchedule schedule_;
     std::deque<Rise> rises_;
-    std::optional<Clock::time_point> lastBeat_;
-    Clock::time_point anchorArrival_{}; // when the batch that started the chain arrived
+    std::uint32_t lastTick_;
+    std::int64_t clockMs_;
     bool pulseHigh_ = false;
-    Clock::time_point fallAt_{};
-    Clock::time_point lastEdgeAt_{}; // the last rise or fall
-    int pulseStatus_ = 0;
+    std::int64_t fallAt_ = 0;
+    std::int64_t lastEdgeAt_ = 0; // the last rise or fall
+    int pulseStatus_ = 0;         // as the source reports it
     int breathStatus_ = 3;
+    int postedPulse_ = -1;
 };
 
 } // namespace brix

@@ -1,6 +1,10 @@
 // Playing a recording: each beat handed over when it falls due on a clock that never drifts.
 #include "replay_source.hpp"
 
+#include <cmath>
+
+#include "post_message.hpp"
+
 namespace brix {
 namespace {
 
@@ -23,6 +27,8 @@ bool ReplaySource::start(SourceSink& sink, std::string& error) {
         return false;
     }
     stopping_ = false;
+    // Told before the first frame can be drawn, so the panels start the same on every run.
+    sink.status(kReady, kNoSensor);
     try {
         worker_ = std::thread([this, &sink] { run(sink); });
     } catch (const std::exception& e) {
@@ -41,12 +47,13 @@ void ReplaySource::stop() {
     if (worker_.joinable()) worker_.join();
 }
 
-// Beat times are the start plus the sum of the intervals so far, so a late wake-up never
-// shifts the beats after it; each beat is stamped with its due time, not the wake-up time.
+// Beat moments are the start plus the sum of the intervals so far, in whole ticks of the
+// program's clock, so a late wake-up never shifts the beats after it; each beat is handed over
+// with its moment and its own line's interval, not the wake-up time.
 void ReplaySource::run(SourceSink& sink) {
     const std::vector<double>& intervals = *intervalsMs_;
-    sink.status(kReady, kNoSensor);
-    auto due = Clock::now();
+    const std::uint32_t start = programTick();
+    double sumMs = 0.0;
     std::size_t i = 0;
     std::unique_lock lock(mutex_);
     while (!stopping_) {
@@ -58,11 +65,16 @@ void ReplaySource::run(SourceSink& sink) {
             }
             i = 0;
         }
-        due += std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double, std::milli>(intervals[i]));
-        if (wake_.wait_until(lock, due, [this] { return stopping_; })) return;
+        sumMs += intervals[i];
+        const std::uint32_t moment = start + static_cast<std::uint32_t>(std::llround(sumMs));
+        for (;;) {
+            const auto left = static_cast<std::int32_t>(moment - programTick());
+            if (left <= 0) break;
+            if (wake_.wait_for(lock, std::chrono::milliseconds(left), [this] { return stopping_; }))
+                return;
+        }
         lock.unlock();
-        sink.beat(intervals[i], due);
+        sink.timedBeat(intervals[i], moment);
         lock.lock();
         ++i;
     }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace brix {
 
@@ -15,10 +16,14 @@ class SourceSink {
 public:
     virtual ~SourceSink() = default;
 
-    // One heartbeat that ended an interval of rrMs milliseconds, as the sensor measured it.
-    // Beats that arrive together (a strap sends about once a second, sometimes several at
-    // once) are handed over in order with the same receivedAt, the moment they arrived.
-    virtual void beat(double rrMs, Clock::time_point receivedAt) = 0;
+    // A notification of a sensor that sends its beats in batches (a strap): the intervals of
+    // the beats it brings, in ms and in order (perhaps none), and the program tick it arrived
+    // at. One without beats still tells how often the sensor sends.
+    virtual void batch(const std::vector<double>& rrMs, std::uint32_t arrivedTick) = 0;
+
+    // One beat of a sensor that hands each over at its own moment (a recording): the interval
+    // that ended at `momentTick`, the program tick it stands for.
+    virtual void timedBeat(double rrMs, std::uint32_t momentTick) = 0;
 
     // The sensors' status codes: 0 switching on, 1 searching for a signal, 2 ready; 3 for a
     // sensor the source does not have (its panel then stays as it is).
@@ -27,9 +32,11 @@ public:
     // The device itself went away while in use; the program ends (the disconnection bit).
     virtual void deviceLost() = 0;
 
-    // A message exactly as given, posted at once: for the simulated device, whose fixed
-    // pattern of signals and status is the message stream itself.
-    virtual void pattern(std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/) {}
+    // A message exactly as given, posted at once and timed by `tick` (the program tick it
+    // stands for): for the simulated device, whose fixed pattern of signals and status is the
+    // message stream itself.
+    virtual void pattern(std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/,
+                         std::uint32_t /*tick*/) {}
 };
 
 class SensorSource {

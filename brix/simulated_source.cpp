@@ -4,10 +4,26 @@
 
 #include <cstdint>
 
+#include "brix_message.hpp"
+#include "post_message.hpp"
+
 namespace brix {
 namespace {
 
-constexpr auto kStepPeriod = std::chrono::milliseconds(500);
+constexpr std::uint32_t kStepPeriodMs = 500;
+constexpr std::uint32_t kBeatIntervalMs = 2 * kStepPeriodMs; // a rise every other step
+
+// One pattern step: breath on for steps 3..5, a pulse rise at every odd step; both status
+// codes 2 (ready), with copies of the two signals in the status byte. Each rise carries the
+// 1000 ms since the one before.
+void postStep(SourceSink& sink, int step, std::uint32_t moment) {
+    const std::uintptr_t breath = step >= 3 ? 1 : 0;
+    const std::uintptr_t pulse = static_cast<std::uintptr_t>(step % 2);
+    const std::uintptr_t wParam =
+        0x10000u | (pulse * 2) | breath | (pulse * beatIntervalBits(kBeatIntervalMs));
+    const std::uintptr_t lParam = 0x490000u | (((breath * 8) | pulse) << 20);
+    sink.pattern(wParam, static_cast<std::intptr_t>(lParam), moment);
+}
 
 } // namespace
 
@@ -17,8 +33,12 @@ SimulatedSource::~SimulatedSource() {
 
 bool SimulatedSource::start(SourceSink& sink, std::string& error) {
     stopping_ = false;
+    // The first step before the first frame can be drawn, so the panels start the same on
+    // every run; the worker goes on from the second.
+    const std::uint32_t start = programTick();
+    postStep(sink, 0, start);
     try {
-        worker_ = std::thread([this, &sink] { run(sink); });
+        worker_ = std::thread([this, &sink, start] { run(sink, start); });
     } catch (const std::exception& e) {
         error = std::string("cannot start the simulated device: ") + e.what();
         return false;
@@ -36,23 +56,24 @@ void SimulatedSource::stop() {
     if (worker_.joinable()) worker_.join();
 }
 
-// One pattern step a period: breath on for steps 3..5, a pulse rise at every odd step; both
-// status codes 2 (ready), with copies of the two signals in the status byte.
-void SimulatedSource::run(SourceSink& sink) {
+// One step a period after the first. Each step's moment is the start plus whole periods on
+// the program's clock, so no step drifts with a late wake-up.
+void SimulatedSource::run(SourceSink& sink, std::uint32_t start) {
     int step = 0;
-    auto next = Clock::now();
+    std::uint32_t moment = start;
     std::unique_lock lock(mutex_);
-    while (!stopping_) {
-        lock.unlock();
-        const std::uintptr_t breath = step >= 3 ? 1 : 0;
-        const std::uintptr_t pulse = static_cast<std::uintptr_t>(step % 2);
-        const std::uintptr_t wParam = 0x10000u | (pulse * 2) | breath;
-        const std::uintptr_t lParam = 0x490000u | (((breath * 8) | pulse) << 20);
-        sink.pattern(wParam, static_cast<std::intptr_t>(lParam));
-        lock.lock();
-        next += kStepPeriod;
-        wake_.wait_until(lock, next, [this] { return stopping_; });
+    for (;;) {
+        moment += kStepPeriodMs;
         step = (step + 1) % 6;
+        for (;;) {
+            const auto left = static_cast<std::int32_t>(moment - programTick());
+            if (left <= 0 || stopping_) break;
+            wake_.wait_for(lock, std::chrono::milliseconds(left), [this] { return stopping_; });
+        }
+        if (stopping_) return;
+        lock.unlock();
+        postStep(sink, step, moment);
+        lock.lock();
     }
 }
 

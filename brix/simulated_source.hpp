@@ -2,6 +2,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -17,7 +18,7 @@ class SimulatedSource final : public SensorSource {
     void stop() override;
 
   private:
-    void run(SourceSink& sink);
+    void run(SourceSink& sink, std::uint32_t start);
 
     std::mutex mutex_;
     std::condition_variable wake_; // a stop wakes the worker at once

@@ -19,6 +19,8 @@ void StrapSignal::linkUp(Clock::time_point now) {
     rateClockRunning_ = false;
     owedMs_ = 0.0;
     lastHeard_ = now;
+    notified_ = false;
+    shortestGap_ = kLongestBatching;
 }
 
 void StrapSignal::linkDown() {
@@ -31,13 +33,17 @@ std::vector<double> StrapSignal::onMeasurement(const HrMeasurement& measurement,
                                                Clock::time_point now) {
     std::vector<double> beats;
     if (!linked_ || !measurement.valid) return beats;
+    if (notified_) shortestGap_ = std::min(shortestGap_, now - lastNotified_);
+    notified_ = true;
+    lastNotified_ = now;
     // Without skin contact a strap's numbers are noise: no beats until contact returns.
+    const bool hadContact = contact_;
     contact_ = !measurement.contactSupported || measurement.contactDetected;
     if (!contact_) {
         rateClockRunning_ = false;
         return beats;
     }
-    lastHeard_ = now;
+    if (!hadContact) lastHeard_ = now; // the silence counts from contact's return
     if (measurement.intervalsPresent) sendsIntervals_ = true;
     if (sendsIntervals_) {
         // A measurement without intervals from such a strap means no beat ended since the
@@ -64,20 +70,27 @@ std::vector<double> StrapSignal::onMeasurement(const HrMeasurement& measurement,
     } else {
         rateClockRunning_ = false;
     }
-    if (!beats.empty()) beatsSeen_ = true;
+    if (!beats.empty()) {
+        beatsSeen_ = true;
+        lastHeard_ = now;
+    }
     return beats;
 }
 
 int StrapSignal::pulseStatus(Clock::time_point now) const {
     if (!linked_) return everLinked_ ? kSearching : kSwitchingOn;
-    if (!contact_ || !beatsSeen_ || now - lastHeard_ >= kSilence) return kSearching;
+    if (!contact_ || !beatsSeen_ || now - lastHeard_ >= silenceLimit()) return kSearching;
     return kReady;
 }
 
+Clock::duration StrapSignal::silenceLimit() const {
+    return std::max<Clock::duration>(kSilence, shortestGap_ * 3 / 2);
+}
+
 Clock::time_point StrapSignal::nextTimedChange(Clock::time_point now) const {
-    if (!linked_ || !contact_ || !beatsSeen_ || lastHeard_ + kSilence <= now)
+    if (!linked_ || !contact_ || !beatsSeen_ || lastHeard_ + silenceLimit() <= now)
         return Clock::time_point::max();
-    return lastHeard_ + kSilence;
+    return lastHeard_ + silenceLimit();
 }
 
 } // namespace brix

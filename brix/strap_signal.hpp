@@ -16,8 +16,12 @@ class StrapSignal {
     static constexpr int kSearching = 1;
     static constexpr int kReady = 2;
 
-    // A connected strap that sends nothing for this long is "searching" again.
+    // A connected strap that sends no beat for this long is "searching" again, though it may
+    // still notify (no beat detected, or no contact detection). A strap that sends less often
+    // gets half as long again as its gaps between notifications; until a gap is known, the
+    // longest batching there is (3 s) is assumed.
     static constexpr auto kSilence = std::chrono::seconds(3);
+    static constexpr auto kLongestBatching = std::chrono::seconds(3);
 
     void linkUp(Clock::time_point now);
     void linkDown(); // a drop: searching until the link is up and beats flow again
@@ -27,16 +31,24 @@ class StrapSignal {
 
     int pulseStatus(Clock::time_point now) const;
 
+    // Whether the last measurement said the strap touches the skin (or cannot tell).
+    bool hasContact() const { return linked_ && contact_; }
+
     // When pulseStatus will change by time alone (the silence running out), if that is still
     // to come after `now`; max() otherwise.
     Clock::time_point nextTimedChange(Clock::time_point now) const;
 
   private:
+    Clock::duration silenceLimit() const;
+
     bool everLinked_ = false;
     bool linked_ = false;
     bool contact_ = true;
     bool beatsSeen_ = false;
-    Clock::time_point lastHeard_{}; // the last readable measurement with skin contact
+    Clock::time_point lastHeard_{}; // the last beat, or the link or contact coming up
+    Clock::time_point lastNotified_{};
+    bool notified_ = false;
+    Clock::duration shortestGap_ = kLongestBatching; // between two notifications
     // A strap that has never sent an RR interval: beats are paced by its rate.
     bool sendsIntervals_ = false;
     bool rateClockRunning_ = false;

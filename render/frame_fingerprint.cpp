@@ -117,7 +117,7 @@ std::uint64_t frameFingerprint(const Gui& g) {
     const SensorState& s = g.sensor;
     h.add(s.breathOn).add(s.pulseOn).add(s.deviceId).add(s.statusByte).add(s.breathStatus);
     h.add(s.pulseStatus).add(s.breathArmed).add(s.pulseArmed).add(s.breathIndicator);
-    h.add(s.pulseIndicator).add(s.pendingBeats);
+    h.add(s.pulseIndicator).add(s.pendingBeats.size()); // a beat waiting changes the picture
 
     const TrainingSession& t = g.session;
     for (std::size_t k = 0; k < 4; ++k) h.add(t.phaseBeats[k]).add(t.phaseGlow[k]);

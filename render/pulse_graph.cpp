@@ -78,7 +78,7 @@ void Gui::drawPulseGraph() {
     if (!shown) return;
 
     // Mode 1 shows the cycle means; every other mode the beat intervals without the first,
-    // which spans the pause before the session.
+    // which spans the pause before the session (the list holds no interval across a gap).
     const bool cycleMode = pulseIntervalMode == 1;
     const bool rawMode = pulseIntervalMode == 0;
     const std::vector<float>& list = cycleMode ? session.cycleMeans : session.beatIntervals;

@@ -48,7 +48,7 @@ RecordReadResult parseSessionRecord(std::string_view text) {
     }
     SessionRecordData data;
     int msColumn = -1, intervalColumn = -1, phaseColumn = -1, beatInPhaseColumn = -1,
-        cycleColumn = -1;
+        cycleColumn = -1, gapColumn = -1;
     std::size_t lineNumber = 0, columns = 0;
     bool haveHeader = false;
     while (!text.empty()) {
@@ -72,6 +72,8 @@ RecordReadResult parseSessionRecord(std::string_view text) {
                     beatInPhaseColumn = column;
                 else if (fields[i] == "cycle")
                     cycleColumn = column;
+                else if (fields[i] == "gap")
+                    gapColumn = column;
             }
             if (msColumn < 0 || intervalColumn < 0 || phaseColumn < 0 || cycleColumn < 0) {
                 result.error = lineError(lineNumber, "not a session record (the header lacks "
@@ -91,7 +93,9 @@ RecordReadResult parseSessionRecord(std::string_view text) {
             parseNumber(field(intervalColumn), beat.intervalMs) &&
             (beat.phase = phaseFromName(field(phaseColumn))) >= 0 &&
             parseNumber(field(cycleColumn), beat.cycle) && beat.cycle >= 1 &&
-            (beatInPhaseColumn < 0 || parseNumber(field(beatInPhaseColumn), beat.beatInPhase));
+            (beatInPhaseColumn < 0 || parseNumber(field(beatInPhaseColumn), beat.beatInPhase)) &&
+            (gapColumn < 0 || field(gapColumn).empty() || field(gapColumn) == "1");
+        if (good && gapColumn >= 0) beat.gap = field(gapColumn) == "1";
         if (!good) {
             if (data.skippedLines++ == 0)
                 data.firstSkippedLine = static_cast<std::int64_t>(lineNumber);

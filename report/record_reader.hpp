@@ -13,6 +13,7 @@ struct RecordedBeat {
     std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
     std::int32_t beatInPhase = 0;
     std::int32_t cycle = 1;
+    bool gap = false; // the interval reaches across a stretch without a ready pulse
 };
 
 struct SessionRecordData {
@@ -30,7 +31,7 @@ struct RecordReadResult {
 };
 
 // Parses the text of a record. The header names the columns (in any order; unknown ones are
-// ignored); ms, interval_ms, phase and cycle must be there. Rows that do not parse are
+// ignored); ms, interval_ms, phase and cycle must be there, gap may be (1 or empty). Rows that do not parse are
 // skipped and counted; a record without one good row is an error.
 RecordReadResult parseSessionRecord(std::string_view text);
 // Reads and parses a file; the error names the file.

@@ -68,7 +68,7 @@ std::vector<FigureBeat> figureBeats(const SessionRecordData& record) {
     std::vector<FigureBeat> beats;
     beats.reserve(record.beats.size());
     for (const RecordedBeat& b : record.beats)
-        beats.push_back({static_cast<double>(b.intervalMs), b.phase, b.cycle, false});
+        beats.push_back({static_cast<double>(b.intervalMs), b.phase, b.cycle, false, b.gap});
     return beats;
 }
 

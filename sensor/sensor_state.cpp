@@ -6,7 +6,7 @@
 #include "platform/events.hpp"
 #include "platform/message_box.hpp"
 #include "platform/ticks.hpp"
-#include "sensor/sensor_message.hpp"
+#include "brix_message.hpp"
 
 namespace {
 
@@ -58,9 +58,16 @@ void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam, std::ui
         pulseStatus = (status >> 2) & 3;
         statusByte = status;
     }
+    if (pulseStatus != 2) notReadySinceBeat = true;
     applyEdge((wParam & kBreathBit) != 0, breathOn, breathArmed, breathIndicator);
-    if (applyEdge((wParam & kPulseBit) != 0, pulseOn, pulseArmed, pulseIndicator))
-        pendingBeats.push_back(tick);
+    if (applyEdge((wParam & kPulseBit) != 0, pulseOn, pulseArmed, pulseIndicator)) {
+        // A rise that carries its interval says itself whether it reaches across a gap.
+        const std::uint32_t intervalMs = beatIntervalOf(wParam);
+        const bool counts =
+            intervalMs != 0 ? (lParam & kBeatGapBit) == 0 : !notReadySinceBeat;
+        pendingBeats.push_back({tick, intervalMs, counts});
+        notReadySinceBeat = false;
+    }
 }
 
 std::optional<StatusPresentation> presentStatus(std::int32_t code) {

@@ -5,6 +5,13 @@
 #include <optional>
 #include <vector>
 
+// One pulse beat decoded and not yet stepped on by the pacer.
+struct SensorBeat {
+    std::uint32_t tick = 0;       // its moment, ms on the clock of tickMs()
+    std::uint32_t intervalMs = 0; // as the sensor measured it; 0: measure it by the ticks
+    bool counts = true;           // false: its interval reaches across a pulse not ready
+};
+
 // Status codes: -1 nothing received yet, 0 switching on, 1 searching for a signal, 2 ready;
 // 3 has no meaning and leaves the panel as it is.
 struct SensorState {
@@ -19,9 +26,12 @@ struct SensorState {
     float pulseArmed = 0.0f;
     float breathIndicator = 0.5f;
     float pulseIndicator = 0.5f;
-    // Ticks (ms) of the pulse beats decoded since the last frame took them, oldest first:
-    // every armed rise counts, however many arrive between two frames.
-    std::vector<std::uint32_t> pendingBeats;
+    // The pulse beats decoded since the last frame took them, oldest first: every armed
+    // rise counts, however many arrive between two frames.
+    std::vector<SensorBeat> pendingBeats;
+    // The pulse was not ready at some time since the last beat: a beat measured by the ticks
+    // would take that stretch for an interval.
+    bool notReadySinceBeat = false;
 
     void reset();
     // Decodes one sensor message posted at `tick` (main thread); without a tick, now.

@@ -25,7 +25,7 @@ std::optional<double> sampleSd(const std::vector<double>& values) {
 } // namespace
 
 bool beatIsUsable(const FigureBeat& beat, bool firstOfSession) {
-    return !firstOfSession && !beat.doubtful && beat.intervalMs >= kShortestUsableIntervalMs &&
+    return !firstOfSession && !beat.doubtful && !beat.gap && beat.intervalMs >= kShortestUsableIntervalMs &&
            beat.intervalMs <= kLongestUsableIntervalMs;
 }
 

@@ -13,6 +13,7 @@ struct FigureBeat {
     std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
     std::int32_t cycle = 1; // counted from 1
     bool doubtful = false;
+    bool gap = false; // its interval reaches back across a stretch without a ready pulse
 };
 
 // Intervals outside this range (ms; 30..200 beats a minute) are artefacts, not heartbeats.
@@ -35,8 +36,8 @@ struct HrvFigures {
     std::optional<double> arrhythmiaMean, arrhythmiaSd;
 };
 
-// A beat enters the figures when its interval lies within the usable range and it is not
-// doubtful. The first beat of a session is left out too: its interval reaches back to a beat
+// A beat enters the figures when its interval lies within the usable range and it is neither
+// doubtful nor a gap's. The first beat of a session is left out too: its interval reaches back to a beat
 // before the session began (the pacer measures from the last beat it counted).
 bool beatIsUsable(const FigureBeat& beat, bool firstOfSession);
 

@@ -19,7 +19,7 @@ SessionRecorder sessionRecorder;
 namespace {
 
 constexpr const char* kCsvHeader =
-    "beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath\n";
+    "beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath,gap\n";
 
 // Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name). The
 // offset is worked out from the two broken-down times, since not every C library's strftime
@@ -135,12 +135,12 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
 
 void SessionRecorder::recordBeat(const TrainingSession& session, const SensorState& sensor,
                                  std::uint32_t beatTick, std::uint32_t intervalMs,
-                                 const char* cue) {
+                                 const char* cue, bool gap) {
     if (!file_->isOpen()) return;
     // The pacer's position after this step: the beat that closes cycle n begins cycle n + 1.
     const std::int32_t cycle = session.cyclesSetting - session.cyclesLeft + 1;
     cyclesDone_ = session.cyclesSetting - session.cyclesLeft;
-    beats_.push_back({static_cast<double>(intervalMs), session.phase, cycle, false});
+    beats_.push_back({static_cast<double>(intervalMs), session.phase, cycle, false, gap});
 
     std::string cueFile;
     if (cue) {
@@ -154,11 +154,11 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     const char* breath = sensor.breathStatus == 2 ? (sensor.breathOn ? "1" : "0") : "";
     char row[160];
     // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
-    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s\n",
+    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s,%s\n",
                   static_cast<int>(static_cast<std::int32_t>(beatTick - startTick_)),
                   static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
                   static_cast<int>(session.beatInPhase), static_cast<int>(cycle), cueFile.c_str(),
-                  breath);
+                  breath, gap ? "1" : "");
     pending_ += std::to_string(beats_.size()) + row;
 
     if (cycle != lastCycle_) {

@@ -36,10 +36,12 @@ class SessionRecorder {
 
     // A session starts from its first beat; startTick is the tick its times count from.
     void beginSession(const TrainingSession& session, std::uint32_t startTick);
-    // After each pacer step: the step's tick and interval (ms) and the cue it played (or null).
+    // After each pacer step: the step's tick and interval (ms), the cue it played (or null)
+    // and whether the interval reaches across a gap (kept, marked, counted nowhere).
     // Closes the record as completed when the last cycle has just closed.
     void recordBeat(const TrainingSession& session, const SensorState& sensor,
-                    std::uint32_t beatTick, std::uint32_t intervalMs, const char* cue);
+                    std::uint32_t beatTick, std::uint32_t intervalMs, const char* cue,
+                    bool gap = false);
     // Writes the rest of the rows and the summary; does nothing when no session is recorded.
     void endSession(SessionEnd how);
 

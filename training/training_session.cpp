@@ -2,6 +2,7 @@
 #include "training/training_session.hpp"
 
 #include "gui/gui.hpp"
+#include "sensor/sensor_state.hpp"
 #include "platform/ticks.hpp"
 #include "training/presets.hpp"
 #include "training/session_record.hpp"
@@ -28,19 +29,28 @@ const char* phaseCue(std::int32_t phase) {
 void TrainingSession::onBeat(bool halted) { onBeat(halted, tickMs()); }
 
 void TrainingSession::onBeat(bool halted, std::uint32_t tick) {
+    SensorBeat beat;
+    beat.tick = tick;
+    onBeat(halted, beat);
+}
+
+void TrainingSession::onBeat(bool halted, const SensorBeat& beat) {
     if (halted) return;
     ++beatInPhase;
 
     // Unsigned difference, so a wrap of the 32-bit tick between two beats still measures
     // right; a beat stamped before the last goal change (decoded in the same frame)
     // measures 0, not four billion.
-    std::uint32_t interval = tick - lastBeatTick;
-    if (static_cast<std::int32_t>(interval) < 0) interval = 0;
-    else lastBeatTick = tick;
-    beatIntervals.push_back(static_cast<float>(interval));
+    std::uint32_t ticks = beat.tick - lastBeatTick;
+    if (static_cast<std::int32_t>(ticks) < 0) ticks = 0;
+    else lastBeatTick = beat.tick;
+    // The sensor's own measure where it gave one: ticks would add the way's delays to it.
+    const std::uint32_t interval = beat.intervalMs != 0 ? beat.intervalMs : ticks;
     // The first interval after a restart or goal change is the wait before the session,
-    // not a heartbeat: the cycle's mean leaves it out.
-    if (!waitBeforeFirstBeat) {
+    // not a heartbeat: the cycle's mean leaves it out, and the graph does not draw it. A beat
+    // whose interval reaches across a gap counts nowhere.
+    if (waitBeforeFirstBeat || beat.counts) beatIntervals.push_back(static_cast<float>(interval));
+    if (!waitBeforeFirstBeat && beat.counts) {
         // Summed modulo 2^32 like the tick; only a pause of weeks could reach the sign bit.
         cycleTimeMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(cycleTimeMs) + interval);
         ++cycleBeats;
@@ -68,7 +78,7 @@ void TrainingSession::onBeat(bool halted, std::uint32_t tick) {
         cycleTimeMs = 0;
         cycleBeats = 0;
     }
-    sessionRecorder.recordBeat(*this, gui.sensor, tick, interval, cue);
+    sessionRecorder.recordBeat(*this, gui.sensor, beat.tick, interval, cue, !beat.counts);
 }
 
 void TrainingSession::restart() {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+struct SensorBeat;
+
 // Beat counts of inhale, pause after inhale, exhale, pause after exhale.
 using BreathFormula = std::array<std::int32_t, 4>;
 
@@ -23,10 +25,14 @@ struct TrainingSession {
     std::int32_t cycleBeats = 0;      // how many intervals cycleTimeMs holds
     bool waitBeforeFirstBeat = true;  // the next interval spans the wait before the session
     std::vector<float> cycleMeans;    // mean beat interval of each finished cycle, ms
-    std::vector<float> beatIntervals; // interval before each beat step, ms
+    // Interval before each beat step that counts, ms: the first of a session (the wait before
+    // it, never drawn) and then every beat but those whose interval reaches across a gap.
+    std::vector<float> beatIntervals;
 
-    // One pacer step for a pulse beat at `tick` (ms); does nothing while halted (the menu is
-    // shown). Without a tick the beat is taken as now.
+    // One pacer step for a pulse beat; does nothing while halted (the menu is shown). Its
+    // interval is the sensor's where the beat carries one, else the ticks since the last beat.
+    void onBeat(bool halted, const SensorBeat& beat);
+    // The same for a beat at `tick` (ms) measured by the ticks; without a tick, now.
     void onBeat(bool halted, std::uint32_t tick);
     void onBeat(bool halted);
     // Starts a session from its first beat with the current formula; leaves the menu.

@@ -7,12 +7,18 @@ Usage: fake_bluez.py SCENARIO RECORDING, where SCENARIO is
   story          beats in batches of 0 to 3, contact lost and regained, a silent spell, a link
                  drop and reconnection, then the adapter goes away
   play           the recording beat by beat, for as long as it lasts
+  batched-N      the recording as it happens, sent every N seconds (give or take a quarter
+                 of a second) with the beats of that time: 25 s, then 6 s without skin
+                 contact, 12 s, a link drop and reconnection, and 15 s more
   never-found    discovery never finds the strap
   connect-hangs  the strap is found, but Connect never answers
   no-adapter     BlueZ runs without an adapter
+  powered-off    the adapter is switched off
 It prints one line per event the test may wait for (ready, discovering, connecting,
-notifying, stop-notify, disconnected-by-client, dropped, adapter-gone, done) on stdout."""
+notifying, stop-notify, disconnected-by-client, dropped, adapter-gone, done) on stdout, and
+"rr MS" for every interval it sends, as the strap encodes it."""
 
+import random
 import struct
 import sys
 import time
@@ -46,6 +52,10 @@ def say(event):
 
 class Failed(dbus.DBusException):
     _dbus_error_name = "org.bluez.Error.Failed"
+
+
+class NotReady(dbus.DBusException):
+    _dbus_error_name = "org.bluez.Error.NotReady"
 
 
 class Thing(dbus.service.Object):
@@ -117,6 +127,8 @@ class Adapter(Thing):
 
     @dbus.service.method(ADAPTER)
     def StartDiscovery(self):
+        if not self.props["Powered"]:
+            raise NotReady("Resource Not Ready")
         self.set(Discovering=dbus.Boolean(True))
         say("discovering")
         self.strap.on_discovery(self.filter)
@@ -166,6 +178,8 @@ class Characteristic(Thing):
     def notify(self, payload):
         if self.props["Notifying"]:
             self.set(Value=dbus.Array([dbus.Byte(b) for b in payload], signature="y"))
+            return True
+        return False
 
 
 def measurement(intervals_ms, rate, wide=False, contact=True, energy=None, rr_field=True):
@@ -197,6 +211,8 @@ class Strap:
         self.char = None
         self.story = None
         self.planned = time.monotonic()  # when the story's current wait should end
+        if scenario == "powered-off":
+            self.adapter.props["Powered"] = dbus.Boolean(False)
         if scenario != "no-adapter":
             self.root.add(self.adapter)
 
@@ -286,6 +302,9 @@ class Strap:
 
     def tell(self):
         yield self.notifying
+        if self.scenario.startswith("batched-"):
+            yield from self.batched(float(self.scenario.split("-")[1]))
+            return
         if self.scenario != "story":
             yield from self.play_on()
             return
@@ -314,6 +333,48 @@ class Strap:
         for thing in (self.char, self.service, self.device, self.adapter):
             self.root.remove(thing)
         say("adapter-gone")
+
+    def batched(self, period):
+        """The heart beats on in real time; every `period` s (with jitter) the strap sends
+        the intervals of the beats that ended since its last notification. Beats without
+        contact or without a link are never sent."""
+        jitter = random.Random(21)
+        next_moment = self.planned + self.recording[0] / 1000
+
+        def due_now(send):
+            nonlocal next_moment
+            intervals = []
+            while self.next_beat < len(self.recording) and next_moment <= self.planned:
+                intervals.append(self.recording[self.next_beat])
+                self.next_beat += 1
+                if self.next_beat < len(self.recording):
+                    next_moment += self.recording[self.next_beat] / 1000
+            if send and self.char is not None:
+                rate = round(60000 / intervals[-1]) if intervals else 0
+                if self.char.notify(measurement(intervals, rate)):
+                    for ms in intervals:
+                        say(f"rr {round(ms * 1024 / 1000) * 1000 / 1024:.3f}")
+
+        def play(seconds, contact=True):
+            end = self.planned + seconds
+            while self.planned < end:
+                yield period + jitter.uniform(-0.25, 0.25)
+                if contact:
+                    due_now(True)
+                else:
+                    due_now(False)  # unmeasured: lost with the contact
+                    self.char.notify(measurement([], 0, contact=False, rr_field=False))
+
+        yield from play(25)
+        say("contact-lost")
+        yield from play(6, contact=False)
+        say("contact-back")
+        yield from play(12)
+        self.link_down()
+        say("dropped")
+        yield self.notifying
+        due_now(False)  # the beats while the link was down were never sent
+        yield from play(15)
 
     def play_on(self):
         while self.next_beat < len(self.recording):

@@ -726,9 +726,9 @@ def scenario_sensor_replay(ctx):
           f"first counted beat {m}; see cues.txt)")
     check(steady > 4 * typical, f"a steady pulse fits the cues about as well ({steady:.3f} s) "
                                 f"as the recording ({typical:.3f} s)")
-    # The offset is the start-up (the program began, opened the link) plus the constant
-    # delay of 1.2 s and the sound's buffering: a few seconds at most, the same for all.
-    check(1.2 <= offset <= 6.0, f"the cues come {offset:.2f} s after the recording's beats")
+    # The offset is the start-up (the program began, opened the link) and the sound's
+    # buffering: a recording's beats are shown at their moments, the same for all.
+    check(0.0 <= offset <= 5.0, f"the cues come {offset:.2f} s after the recording's beats")
     # The first counted beat is the first rise after Space.
     first_rise_after_space = next(k for k, t in enumerate(beat_times)
                                   if k >= 1 and t + offset > space - app.started)
@@ -891,6 +891,8 @@ SCENARIOS = [
     ("sensor-strap", scenario_sensor_strap),
 ]
 LONG = {"whole-session", "sensor-replay", "sensor-strap"}
+# Scenarios that load the machine themselves run alone, after all the others.
+LAST = set()
 
 
 # ---------------------------------------------------------------------------------------------
@@ -966,6 +968,10 @@ def main():
     # Screens of other sizes, the ways out and the volume live beside this file.
     import screens
     SCENARIOS.extend(screens.SCENARIOS)
+    # Beats on a busy machine: a batching strap and a replay beside busy loops.
+    import beats_under_load
+    SCENARIOS.extend(beats_under_load.SCENARIOS)
+    LAST.update(beats_under_load.LAST)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:
@@ -981,17 +987,20 @@ def main():
     background = []
     if not options.serial:
         for name, function in chosen:
-            if name in LONG:
+            if name in LONG and name not in LAST:
                 thread = threading.Thread(
                     target=lambda n=name, f=function: results.__setitem__(
                         n, run_one(n, f, binary, options.repo, root, lock)), daemon=True)
                 thread.start()
                 background.append(thread)
     for name, function in chosen:
-        if options.serial or name not in LONG:
+        if (options.serial or name not in LONG) and name not in LAST:
             results[name] = run_one(name, function, binary, options.repo, root, lock)
     for thread in background:
         thread.join()
+    for name, function in chosen:
+        if name in LAST:
+            results[name] = run_one(name, function, binary, options.repo, root, lock)
 
     passed = sum(1 for r in results.values() if r.ok)
     failed = len(results) - passed

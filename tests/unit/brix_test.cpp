@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "brix.h"
+#include "brix_message.hpp"
 #include "platform/events.hpp"
 
 namespace {
@@ -19,6 +20,7 @@ struct Posted {
     std::uint32_t message;
     std::uintptr_t wParam;
     std::intptr_t lParam;
+    std::uint32_t tick; // the moment the message stands for
 };
 
 class Brix : public ::testing::Test {
@@ -40,7 +42,7 @@ protected:
             while (pollEvent(event)) {
                 if (event.kind != Event::Kind::Sensor) continue;
                 const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-                out.push_back({ms, event.message, event.wParam, event.lParam});
+                out.push_back({ms, event.message, event.wParam, event.lParam, event.tick});
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -55,13 +57,19 @@ TEST_F(Brix, PostsTheSixStepPatternEvery500Ms) {
     ASSERT_TRUE(BrixOpen(&window, 2024));
     const auto posted = collect(start, std::chrono::milliseconds(3250));
     ASSERT_EQ(posted.size(), 7u);
-    const std::uintptr_t wParams[] = {0x10000, 0x10002, 0x10000, 0x10003, 0x10001, 0x10003, 0x10000};
+    // Each rise carries the 1000 ms since the one before; each step's moment is whole periods
+    // after the first on the program's clock, however late the worker woke.
+    const std::uintptr_t second = beatIntervalBits(1000);
+    const std::uintptr_t wParams[] = {0x10000,          0x10002 | second, 0x10000, 0x10003 | second,
+                                      0x10001,          0x10003 | second, 0x10000};
     const std::intptr_t lParams[] = {0x490000, 0x590000, 0x490000, 0xD90000, 0xC90000, 0xD90000, 0x490000};
     for (std::size_t i = 0; i < posted.size(); ++i) {
         EXPECT_EQ(posted[i].message, 2024u);
         EXPECT_EQ(posted[i].wParam, wParams[i]) << "step " << i;
         EXPECT_EQ(posted[i].lParam, lParams[i]) << "step " << i;
         EXPECT_NEAR(posted[i].ms, 500.0 * static_cast<double>(i), 60.0) << "step " << i;
+        // (From step 1: a tick of 0, as SDL's clock reads just after its start, travels as 1.)
+        if (i > 0) EXPECT_EQ(posted[i].tick - posted[1].tick, 500u * (i - 1)) << "step " << i;
     }
 }
 

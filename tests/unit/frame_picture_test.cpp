@@ -112,7 +112,7 @@ protected:
             if (!gui.inMenu && ++sessionFrame % 60 == 0) {
                 tick += static_cast<std::uint32_t>(850.0 + 150.0 * std::sin(beats++ / 3.0));
                 setTickOverride(tick);
-                gui.sensor.pendingBeats.push_back(tick); // as a decoded pulse rise leaves it
+                gui.sensor.pendingBeats.push_back({tick}); // as a decoded pulse rise leaves it
                 gui.sensor.pulseIndicator = 1.0f;
             }
             drawFrame();

@@ -12,7 +12,7 @@
 #include "platform/events.hpp"
 #include "platform/ticks.hpp"
 #include "platform/window.hpp"
-#include "sensor/sensor_message.hpp"
+#include "brix_message.hpp"
 #include "support/test_support.hpp"
 
 namespace {

@@ -71,7 +71,9 @@ TEST_F(SensorDecoding, IndicatorDecaySequenceAndFallingEdge) {
     state.onMessage(0x10000, 0x490000); // falls before a frame saw it: back to 0.5
     EXPECT_EQ(state.pulseIndicator, 0.5f);
     // ...but the beat is counted all the same, with the tick its message was posted at.
-    EXPECT_EQ(state.pendingBeats, (std::vector<std::uint32_t>{1234}));
+    ASSERT_EQ(state.pendingBeats.size(), 1u);
+    EXPECT_EQ(state.pendingBeats[0].tick, 1234u);
+    EXPECT_EQ(state.pendingBeats[0].intervalMs, 0u) << "no interval carried: measured by ticks";
 }
 
 TEST_F(SensorDecoding, BreathWordStaysDimDuringTheFirstBreathOnly) {

@@ -24,7 +24,7 @@
 #include "gui/gui.hpp"
 #include "platform/events.hpp"
 #include "platform/ticks.hpp"
-#include "sensor/sensor_message.hpp"
+#include "brix_message.hpp"
 #include "support/test_support.hpp"
 #include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
@@ -362,9 +362,9 @@ TEST_F(SessionRecordTest, ARealRhythmReplayedThroughTheSensorPathIsRecordedBeatF
         Event event;
         while (pollEvent(event))
             windowProc(event);
-        for (const std::uint32_t tick : gui.sensor.pendingBeats) {
+        for (const SensorBeat& sensed : gui.sensor.pendingBeats) {
             ++beat;
-            gui.session.onBeat(gui.inMenu != 0, tick);
+            gui.session.onBeat(gui.inMenu != 0, sensed);
             const TrainingSession& s = gui.session;
             pacer.push_back({s.phase, s.beatInPhase, s.cyclesSetting - s.cyclesLeft + 1});
             lastBeat = std::chrono::steady_clock::now();

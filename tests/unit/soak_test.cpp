@@ -70,7 +70,7 @@ TEST(Soak, LongestSessionKeepsFrameTimeAndMemoryFlat) {
         now += 950 + static_cast<std::uint32_t>(beat % 7) * 25; // an uneven pulse near 60
         setTickOverride(now);
         gui.sensor.pulseIndicator = 1.0f; // an armed rise, as the decoder leaves it
-        gui.sensor.pendingBeats.push_back(now);
+        gui.sensor.pendingBeats.push_back({now});
         if (beat == 400) {
             drawBurst(early);
             rssAfterWarmUp = residentKb();

@@ -36,7 +36,7 @@ class TrainingScreenPictureTest : public ::testing::Test {
     static void drawOneFrame(bool beat = false) {
         if (beat) { // as the decoder leaves an armed rise
             gui.sensor.pulseIndicator = 1.0f;
-            gui.sensor.pendingBeats.push_back(tickMs());
+            gui.sensor.pendingBeats.push_back({tickMs()});
         }
         drawFrame();
     }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "brix_message.hpp"
 #include "gui/gui.hpp"
 #include "platform/ticks.hpp"
 #include "training/menu_actions.hpp"
@@ -224,3 +225,31 @@ TEST_F(Pacer, GoalAndLevelChangesResetCountersButNotTheSessionLength) {
 }
 
 } // namespace
+
+// A beat decoded with the interval its sensor measured steps the pacer with that interval,
+// whenever the frame comes; one whose interval reaches across a pulse not ready (a rise
+// marked a gap's, or a rise without its interval after such a stretch) steps the pacer but
+// counts in neither the cycle's mean nor the graph.
+TEST_F(Pacer, CarriedIntervalsDriveTheSessionAndGapsCountNowhere) {
+    gui.session.restart();
+    SensorState& sensor = gui.sensor;
+    const auto rise = [&](std::uintptr_t interval, std::intptr_t gap, std::uint32_t tick) {
+        sensor.onMessage(0x10000, 0x490000, tick); // fall (and arm)
+        sensor.onMessage(0x10002 | beatIntervalBits(interval), 0x590000 | gap, tick);
+    };
+    sensor.onMessage(0x10002, 0x590000, now); // the first rise is never armed
+    rise(900, 0, now + 5000);                 // the session's first beat: the wait before it
+    rise(812, 0, now + 5100);                 // ticks 100 ms apart: the carried 812 counts
+    rise(1234, kBeatGapBit, now + 5200);      // across a gap
+    sensor.onMessage(0x10000, 0x450000, now + 5300); // pulse searching, no interval carried
+    sensor.onMessage(0x10000, 0x490000, now + 9000); // ready again
+    sensor.onMessage(0x10002, 0x590000, now + 9500); // a rise measured by the ticks: a gap's
+    rise(790, 0, now + 10290);
+    for (const SensorBeat& beat : sensor.pendingBeats)
+        gui.session.onBeat(false, beat);
+    EXPECT_EQ(gui.session.beatIntervals, (std::vector<float>{900, 812, 790}));
+    EXPECT_EQ(gui.session.cycleBeats, 2);
+    EXPECT_EQ(gui.session.cycleTimeMs, 812 + 790);
+    EXPECT_EQ(gui.session.lastBeatTick, now + 10290);
+    EXPECT_EQ(gui.session.beatInPhase, 4) << "every beat stepped the pacer";
+}

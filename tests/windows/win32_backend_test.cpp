@@ -77,7 +77,7 @@ TEST(Win32Window, SensorMessagesAndInputReachTheProgram) {
     // The pattern's first two steps: nothing on, then the pulse rises; both sensors ready.
     EXPECT_EQ(received[0].wParam, 0x10000u);
     EXPECT_EQ(received[0].lParam, 0x490000);
-    EXPECT_EQ(received[1].wParam, 0x10002u);
+    EXPECT_EQ(received[1].wParam, 0x10002u | (1000u << 3)) << "the rise carries its 1000 ms";
     EXPECT_EQ(received[1].lParam, 0x590000);
     pumpFor(std::chrono::milliseconds(20)); // a message posted just before the close
     EXPECT_TRUE(sensorEvents(pumpFor(std::chrono::milliseconds(700))).empty())

@@ -28,7 +28,8 @@ void end(pid_t& pid) {
 
 } // namespace
 
-FakeBluez::FakeBluez(const std::string& scenario, const std::string& recording, bool refuseBluez) {
+FakeBluez::FakeBluez(const std::string& scenario, const std::string& recording, bool refuseBluez,
+                     const std::string& socket) {
     char pattern[] = "/tmp/halvent-bluez-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return;
     folder_ = pattern;
@@ -37,7 +38,9 @@ FakeBluez::FakeBluez(const std::string& scenario, const std::string& recording, 
     config << in.rdbuf();
     std::string text = config.str();
     // The bus listens in the test's own folder, which the shared file cannot know.
-    text.insert(text.find("<auth>"), "<listen>unix:dir=" + folder_.string() + "</listen>\n  ");
+    const std::string listen =
+        socket.empty() ? "unix:dir=" + folder_.string() : "unix:path=" + socket;
+    text.insert(text.find("<auth>"), "<listen>" + listen + "</listen>\n  ");
     if (refuseBluez) {
         const auto at = text.find("</policy>");
         text.insert(at, "  <deny send_destination=\"org.bluez\"/>\n  ");

@@ -10,10 +10,12 @@
 // Starts a bus of its own and points DBUS_SYSTEM_BUS_ADDRESS at it for this process; then,
 // unless `scenario` is empty, the fake BlueZ (tests/bluez/fake_bluez.py) telling `scenario`
 // with the RR intervals of `recording`. With `refuseBluez` the bus's policy refuses every
-// call to BlueZ, as a system does for a user without the right.
+// call to BlueZ, as a system does for a user without the right. With `socket` the bus listens
+// there rather than at a path of its own choosing.
 class FakeBluez {
   public:
-    FakeBluez(const std::string& scenario, const std::string& recording, bool refuseBluez = false);
+    FakeBluez(const std::string& scenario, const std::string& recording, bool refuseBluez = false,
+              const std::string& socket = "");
     ~FakeBluez(); // ends the fake and the bus
     FakeBluez(const FakeBluez&) = delete;
     FakeBluez& operator=(const FakeBluez&) = delete;
