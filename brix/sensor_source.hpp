@@ -26,8 +26,15 @@ public:
     virtual void timedBeat(double rrMs, std::uint32_t momentTick) = 0;
 
     // The sensors' status codes: 0 switching on, 1 searching for a signal, 2 ready; 3 for a
-    // sensor the source does not have (its panel then stays as it is).
+    // sensor the source does not have (its panel then stays as it is). A source whose breath
+    // sensor streams gives kBreathAsStreamed: the breath status stays as breath() last set it.
+    static constexpr int kBreathAsStreamed = -1;
     virtual void status(int pulse, int breath) = 0;
+
+    // The breath sensor changed (breathing in or out, or its status code) at the program tick
+    // `momentTick`. Shown with the same delay as the beats, so that the breathing and the
+    // pacer are compared at the same moment. Sources without a breath sensor never call it.
+    virtual void breath(bool /*in*/, int /*status*/, std::uint32_t /*momentTick*/) {}
 
     // The device itself went away while in use; the program ends (the disconnection bit).
     virtual void deviceLost() = 0;
