@@ -1,22 +1,17 @@
-// The frame schedule: fingerprints before and after each drawn frame decide whether the next
-// one would show anything new.
+// The frame schedule: the frame pace while the picture changes, waits for events while it is
+// still, on the word of each frame's advance.
 #include "app/frame_schedule.hpp"
 
-#include <cstdint>
-
-#include "app/shell.hpp"
-#include "gui/gui.hpp"
 #include "platform/events.hpp"
-#include "platform/ticks.hpp"
 #include "platform/window.hpp"
-#include "render/frame_fingerprint.hpp"
 
 namespace {
 
 bool mustDraw = true;           // nothing drawn yet, or the picture was lost
+bool lastAdvanceAtRest = false; // the last frame's advance found nothing moving by itself
+bool eventSinceAdvance = false; // an event was handled after it
 bool skipped = false;           // frames were left out since the last one drawn
-std::uint64_t lastBefore = 0;   // fingerprint when the last drawn frame began
-bool lastLeftStateAlone = false; // ... and it ended with the same fingerprint
+bool eventInPaceWait = false;   // the event handed back came while a frame was awaited
 
 // A still picture needs no frame until something happens; the wait still ends now and then,
 // so a change that comes without an event (a test, a callback) is drawn at the latest then.
@@ -24,17 +19,14 @@ constexpr int kStillWaitMs = 250;
 
 } // namespace
 
-bool pictureIsStill() {
-    return !mustDraw && lastLeftStateAlone && frameFingerprint(gui) == lastBefore;
-}
+bool pictureIsStill() { return !mustDraw && lastAdvanceAtRest && !eventSinceAdvance; }
 
-bool waitForFrame() {
-    Event event;
+bool waitForFrame(Event& event) {
+    event = Event{}; // none, when the wait ends for the quit message
+    eventInPaceWait = false;
     if (pictureIsStill()) {
         skipped = true;
-        if (!waitEvent(event, kStillWaitMs)) return true; // the skipped frame keeps its clock
-        windowProc(event);
-        return false;
+        return !waitEvent(event, kStillWaitMs); // the skipped frame keeps its clock
     }
     if (skipped) {
         restartFramePace(); // the first frame after a still picture is due at once
@@ -43,11 +35,7 @@ bool waitForFrame() {
     // Whole milliseconds here; the swap sleeps away the rest, so the pace stays exact.
     for (double left = msUntilNextFrame(); left >= 1.0; left = msUntilNextFrame()) {
         if (waitEvent(event, static_cast<int>(left))) {
-            windowProc(event);
-            // A beat is drawn at once, not at the next slot of the pace, which then starts
-            // again from this frame: the pacer steps when the heart beats, and the animation
-            // gains at most one frame a beat.
-            if (!gui.sensor.pendingBeats.empty()) restartFramePace();
+            eventInPaceWait = true;
             return false;
         }
         if (quitRequested()) return false;
@@ -55,20 +43,21 @@ bool waitForFrame() {
     return true;
 }
 
-bool drawFrameIfChanged() {
-    if (pictureIsStill()) {
-        // What the skipped menu frame would have done beyond drawing: its beat clock follows
-        // the time.
-        if (gui.inMenu) gui.session.lastBeatTick = tickMs();
+void eventHandled(bool beatWaiting) {
+    eventSinceAdvance = true;
+    if (eventInPaceWait && beatWaiting) restartFramePace();
+    eventInPaceWait = false;
+}
+
+bool frameMustBeDrawn(bool pictureChanged, bool atRest) {
+    eventSinceAdvance = false;
+    lastAdvanceAtRest = atRest;
+    const bool draw = pictureChanged || mustDraw;
+    if (draw)
+        mustDraw = false;
+    else
         skipped = true;
-        return false;
-    }
-    const std::uint64_t before = frameFingerprint(gui);
-    drawFrame();
-    lastBefore = before;
-    lastLeftStateAlone = frameFingerprint(gui) == before;
-    mustDraw = false;
-    return true;
+    return draw;
 }
 
 void redrawNextFrame() { mustDraw = true; }

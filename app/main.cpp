@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/frame_schedule.hpp"
+#include "app/program_frame.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
 #include "platform/command_line.hpp"
@@ -177,15 +178,19 @@ int main(int argc, char** argv) {
     enterFullscreenMode();
     mainWindow = mainWindowHandle();
 
-    // --- frame loop: drain the queue, wait for the frame's time (or an event), draw and swap
-    // when the picture changes ---
+    // --- frame loop: drain the queue, wait for the frame's time (or an event), advance, and
+    // draw and swap when the picture changed ---
     for (;;) {
         Event event;
         while (pollEvent(event))
-            windowProc(event);
+            dispatchEvent(event);
         if (quitRequested()) break;
-        if (!waitForFrame()) continue;
-        if (!drawFrameIfChanged()) continue;
+        if (!waitForFrame(event)) {
+            if (event.kind != Event::Kind::None) dispatchEvent(event);
+            continue;
+        }
+        if (quitRequested()) break;
+        if (!runFrame()) continue;
         swapWindowBuffers();
         if (audioWanted) {
             openAudio();   // without a device the program runs silently

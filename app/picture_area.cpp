@@ -29,14 +29,24 @@ bool fillsWindow(const PictureArea& area, int windowWidth, int windowHeight) {
 }
 } // namespace
 
+Viewport viewportFor(const PictureArea& area, int windowWidth, int windowHeight) {
+    Viewport v;
+    v.x = area.x;
+    v.y = std::max(windowHeight, 1) - area.y - area.height;
+    v.width = area.width;
+    v.height = area.height;
+    v.scissored = !fillsWindow(area, windowWidth, windowHeight);
+    return v;
+}
+
 void applyPictureArea(const PictureArea& area, int windowWidth, int windowHeight) {
-    const int bottom = std::max(windowHeight, 1) - area.y - area.height;
-    glViewport(area.x, bottom, area.width, area.height);
-    glScissor(area.x, bottom, area.width, area.height);
-    if (fillsWindow(area, windowWidth, windowHeight))
-        glDisable(GL_SCISSOR_TEST);
-    else
+    const Viewport v = viewportFor(area, windowWidth, windowHeight);
+    glViewport(v.x, v.y, v.width, v.height);
+    glScissor(v.x, v.y, v.width, v.height);
+    if (v.scissored)
         glEnable(GL_SCISSOR_TEST);
+    else
+        glDisable(GL_SCISSOR_TEST);
 }
 
 void clearPictureMargins(const PictureArea& area, int windowWidth, int windowHeight) {

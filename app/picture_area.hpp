@@ -1,6 +1,8 @@
 // Where the 800 x 600 picture stands in a window of any size: the largest centred 4:3 area.
 #pragma once
 
+#include "render/viewport.hpp"
+
 // A rectangle in window pixels, measured from the window's top-left corner.
 struct PictureArea {
     int x = 0, y = 0;
@@ -11,8 +13,12 @@ struct PictureArea {
 // An 800 x 600 window gives the whole window. Sizes below 1 count as 1.
 PictureArea pictureAreaFor(int windowWidth, int windowHeight);
 
-// Sets the viewport (OpenGL counts its rows from the bottom) and the scissor to the area, so
-// nothing drawn, pixel-sized bitmap text included, reaches the margins.
+// The area as OpenGL's viewport (its rows counted from the bottom), scissored when margins
+// lie beside it.
+Viewport viewportFor(const PictureArea& area, int windowWidth, int windowHeight);
+
+// Sets the viewport and the scissor to the area, so nothing drawn, pixel-sized bitmap text
+// included, reaches the margins.
 void applyPictureArea(const PictureArea& area, int windowWidth, int windowHeight);
 
 // Clears the margins around the area to black; nothing when the area fills the window. Leaves

@@ -1,18 +1,18 @@
-// The main window's procedure: keys, pointer, sensor messages, resize, frame and shutdown.
+// The main window's procedure: keys, pointer, sensor messages, resize and shutdown.
 #include "app/shell.hpp"
 
 #include <GL/gl.h>
 
 #include "app/frame_schedule.hpp"
 #include "app/picture_area.hpp"
+#include "app/session_flow.hpp"
 #include "app/settings.hpp"
 #include "brix.h"
+#include "brix_message.hpp"
 #include "gui/gui.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/window.hpp"
-#include "render/prompt_overlay.hpp"
 #include "render/text.hpp"
-#include "brix_message.hpp"
 #include "training/session_record.hpp"
 
 void* mainWindow = nullptr;
@@ -26,7 +26,6 @@ Point cursorPos; // last pointer position read on a mouse message, window pixels
 bool shutdownHasRun = false;
 // The window size of the last resize; the picture stands in its 4:3 area.
 int windowWidth = 800, windowHeight = 600;
-
 
 // Close and destroy both end the program the same way, once.
 void shutdownProgram() {
@@ -42,11 +41,8 @@ void shutdownProgram() {
 
 void onKey(int key) {
     switch (key) {
-    case kKeyEnter:
-        gui.inMenu = 1;
-        sessionRecorder.endSession(SessionEnd::Halted);
-        break;
-    case kKeySpace: gui.session.restart(); break;
+    case kKeyEnter: haltSession(); break;
+    case kKeySpace: startSession(); break;
     case kKeyEscape: {
         Event destroy;
         destroy.kind = Event::Kind::Destroy;
@@ -60,6 +56,8 @@ void onKey(int key) {
 } // namespace
 
 bool shutdownDone() { return shutdownHasRun; }
+
+WindowSize lastWindowSize() { return {windowWidth, windowHeight}; }
 
 void shutdownWithoutDisplay() {
     if (shutdownHasRun) return;
@@ -125,21 +123,7 @@ void windowProc(const Event& event) {
     }
 }
 
-void stepPacer() {
-    for (const SensorBeat& beat : gui.sensor.pendingBeats)
-        gui.session.onBeat(gui.inMenu != 0, beat);
-    gui.sensor.pendingBeats.clear();
-    if (gui.sensor.pulseIndicator > 0.5f)
-        gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;
-}
-
-void drawFrame() {
-    clearPictureMargins(pictureAreaFor(windowWidth, windowHeight), windowWidth, windowHeight);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    stepPacer();
-    gui.sensor.updatePanels();
-    gui.drawMenu();
-    gui.drawTraining();
-    drawPromptOverlay();
+void dispatchEvent(const Event& event) {
+    windowProc(event);
+    eventHandled(!gui.sensor.pendingBeats.empty());
 }

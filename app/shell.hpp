@@ -9,6 +9,9 @@ extern void* mainWindow;
 // Handles one window event: keys, pointer, resize, sensor message, close and destroy.
 void windowProc(const Event& event);
 
+// Hands an event taken from the queue to the window procedure and tells the frame schedule.
+void dispatchEvent(const Event& event);
+
 // Runs the window-creation steps: user interface, sensor state, sensor link.
 void onWindowCreated(int clientWidth, int clientHeight);
 
@@ -16,12 +19,11 @@ void onWindowCreated(int clientWidth, int clientHeight);
 // font with the picture and loads the identity into the projection matrix.
 void resizeViewport(int width, int height);
 
-// The frame's pacer step: one step per beat decoded since the last frame, each with its own
-// moment and interval, then the pulse indicator's decay by a tenth (the flash counts frames).
-void stepPacer();
-
-// Draws one frame: beat step, indicator decay, panels, menu, training screen, overlay.
-void drawFrame();
+// The window's client size as the last resize gave it (800 x 600 before any), in pixels.
+struct WindowSize {
+    int width = 800, height = 600;
+};
+WindowSize lastWindowSize();
 
 // Window pixels to normalised coordinates (x right, y up) through the window's 4:3 picture
 // area, so a click lands on what is drawn; at 800 x 600 this is x = (px/800 - 0.5)*2,

@@ -27,5 +27,6 @@ void drawFloorFrame() {
     glEnable(GL_BLEND);
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(gui.backgroundTexture));
     gui.drawBackgroundMesh();
-    gui.backgroundPhase = static_cast<float>(gui.backgroundPhase + 0.031415927410125735);
+    gui.trainingScreen.lensPhase =
+        static_cast<float>(gui.trainingScreen.lensPhase + 0.031415927410125735);
 }

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "app/frame_schedule.hpp"
+#include "app/program_frame.hpp"
+#include "app/session_flow.hpp"
 #include "app/shell.hpp"
 #include "bench/floor_frame.hpp"
 #include "gui/gui.hpp"
@@ -172,7 +174,7 @@ StartUp openProgramWindow(int fps) {
 void drainEvents() {
     Event event;
     while (pollEvent(event))
-        windowProc(event);
+        dispatchEvent(event);
     // A close or quit ends the program's loop; here it would only stall the latency runs.
     if (quitRequested()) {
         std::fprintf(stderr, "halvent_bench: the window was asked to close\n");
@@ -201,7 +203,7 @@ struct FrameTimes {
     std::vector<double> wall, cpu;
 };
 
-void timeFrames(int count, FrameTimes& times, void (*draw)() = drawFrame) {
+void timeFrames(int count, FrameTimes& times, void (*draw)() = advanceAndDrawFrame) {
     for (int i = 0; i < count; ++i) {
         if (!gui.inMenu && sessionFrames++ % 60 == 0 && gui.session.cyclesLeft > 1) feedBeat();
         const auto start = Clock::now();
@@ -234,10 +236,10 @@ void startFullSession(int graphBeats, std::int32_t graphMode) {
     gui.session.cyclesSetting = 60;
     setTickOverride(beatTick);
     gui.session.lastBeatTick = beatTick;
-    gui.session.restart();
+    startSession();
     for (int i = 0; i < graphBeats && gui.session.cyclesLeft > 1; ++i) {
         feedBeat();
-        drawFrame();
+        advanceAndDrawFrame();
         glFinish(); // else the offscreen driver queues every frame and memory grows
     }
 }
@@ -283,7 +285,7 @@ void benchFrames(const Options& o) {
             // As while the menu zooms in: every widget drawn, and an entry fading too.
             gui.menuScaleX = gui.menuTargetScaleX * 0.99f;
             gui.styleMenuItem(0.1f, 0.1f, 20, 0.2f, 0.1f, 0.1f, 0.7f, 0);
-            drawFrame();
+            advanceAndDrawFrame();
         });
         gui.menuScaleX = gui.menuTargetScaleX;
         gui.menuItems[0] = settled; // still again for the next turn
@@ -298,17 +300,17 @@ void benchFrames(const Options& o) {
         }
     }
     keepFrame(o, "training");
-    const double trainingShaded = shadedScreens(drawFrame);
+    const double trainingShaded = shadedScreens(advanceAndDrawFrame);
     gui.inMenu = 1;
-    drawFrame(); // the first menu frame after a session is drawn whole and kept
-    const double menuShaded = shadedScreens(drawFrame);
+    advanceAndDrawFrame(); // the first menu frame after a session is drawn whole and kept
+    const double menuShaded = shadedScreens(advanceAndDrawFrame);
     const double menuFadingShaded = shadedScreens([] {
         gui.styleMenuItem(0.1f, 0.1f, 20, 0.2f, 0.1f, 0.1f, 0.7f, 0);
-        drawFrame();
+        advanceAndDrawFrame();
     });
     const double menuWholeShaded = shadedScreens([] {
         gui.menuScaleX = gui.menuTargetScaleX * 0.99f;
-        drawFrame();
+        advanceAndDrawFrame();
     });
     gui.menuScaleX = gui.menuTargetScaleX;
     keepFrame(o, "menu");
@@ -321,7 +323,7 @@ void benchFrames(const Options& o) {
                   e = summarise(everyBeat.wall), c = summarise(cycleMeans.wall);
     const Summary fc = summarise(floor.cpu), mc = summarise(menu.cpu),
                   ec = summarise(everyBeat.cpu), cc = summarise(cycleMeans.cpu);
-    addRow("frame, floor (background mesh alone)", f, "drawFrame + glFinish, unpaced; CPU " +
+    addRow("frame, floor (background mesh alone)", f, "a whole frame + glFinish, unpaced; CPU " +
                                                           ms(fc.median));
     addRow("frame, menu (still: its kept picture and the status lines)", m,
            "unpaced; CPU " + ms(mc.median));
@@ -383,7 +385,7 @@ void armPulse() {
 
 void restartSessionIfEnding(std::size_t& seen) {
     if (gui.session.cyclesLeft <= 2 || gui.inMenu) {
-        gui.session.restart();
+        startSession();
         seen = 0;
     }
 }
@@ -398,7 +400,7 @@ void benchLatencyImmediate(const Options& o) {
     for (int i = 0; i < o.beats; ++i) {
         postPulse(false); // arms the next rising edge
         drainEvents();
-        drawFrame();
+        advanceAndDrawFrame();
         glFinish();
         restartSessionIfEnding(seen);
         seen = gui.session.beatIntervals.size();
@@ -407,7 +409,7 @@ void benchLatencyImmediate(const Options& o) {
         postPulse(true);
         drainEvents();
         const auto afterDrain = Clock::now();
-        drawFrame();
+        advanceAndDrawFrame();
         glFinish();
         const auto afterFrame = Clock::now();
         if (gui.session.beatIntervals.size() != seen + 1) {
@@ -419,9 +421,9 @@ void benchLatencyImmediate(const Options& o) {
         stepped.push_back(msSince(posted, afterFrame));
     }
     addRow("sensor message -> decoded (posted just before the loop drains)", summarise(decoded),
-           "pollEvent + windowProc");
+           "pollEvent + dispatchEvent");
     addRow("sensor message -> frame with the pacer step drawn (same)", summarise(stepped),
-           "+ drawFrame + glFinish");
+           "+ advanceAndDrawFrame + glFinish");
 }
 
 // A worker thread posts beats at random moments while the loop runs, as brix does; the delay
@@ -456,8 +458,12 @@ void benchLatencyThreaded(const Options& o, const std::string& label, double per
     const auto deadline = Clock::now() + std::chrono::seconds(120);
     while (static_cast<int>(delays.size()) < o.beats && Clock::now() < deadline) {
         drainEvents();
-        if (!waitForFrame()) continue;
-        if (!drawFrameIfChanged()) continue;
+        Event event;
+        if (!waitForFrame(event)) {
+            if (event.kind != Event::Kind::None) dispatchEvent(event);
+            continue;
+        }
+        if (!runFrame()) continue;
         swapWindowBuffers();
         glFinish();
         if (gui.session.beatIntervals.size() != seen) {

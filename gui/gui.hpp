@@ -9,7 +9,11 @@
 #include "gui/widgets.hpp"
 #include "render/images.hpp"
 #include "sensor/sensor_state.hpp"
+#include "training/training_screen_animation.hpp"
 #include "training/training_session.hpp"
+
+struct MenuLook;
+struct Viewport;
 
 class Gui {
 public:
@@ -17,7 +21,6 @@ public:
     std::int32_t fontTexture = 1;
     std::int32_t barTexture = 2;
     std::int32_t backgroundTexture = 3;
-    float backgroundPhase = 0.0f; // radians; advanced per training frame
     SensorState sensor;
     std::vector<MenuItem> menuItems;
     std::vector<ListButton> listButtons;
@@ -28,9 +31,10 @@ public:
     std::int32_t pulseIntervalMode = 1; // 0 raw intervals, 1 cycle means, 2 ten-beat means
     TgaImage tgaImage;
     float menuCenterX = 0.0f, menuCenterY = 0.0f;
-    float menuScaleX = 0.0f, menuScaleY = 0.0f; // eased toward the targets by the menu drawing
+    float menuScaleX = 0.0f, menuScaleY = 0.0f; // eased toward the targets by the menu animation
     float menuTargetScaleX = 0.9f, menuTargetScaleY = 0.8f;
     TrainingSession session;
+    TrainingScreenState trainingScreen;
 
     // Sets the initial values and loads the four textures (only with a current GL context).
     Gui();
@@ -74,15 +78,17 @@ public:
     // Reads an uncompressed 24/32-bit TGA into tgaImage; null when missing or not acceptable.
     TgaImage* loadTga(const char* path);
 
-    // --- drawing (render/) ---
-    void drawText(float x, float y, float size, std::string_view text); // CP1251 bytes
-    void drawMenu();
-    void drawTraining();
-    void drawBackgroundMesh();
-    void drawCornerOrnaments();
-    void drawScreenFrame();
-    void drawInnerPanel();
-    void drawPulseGraph();
+    // --- drawing (render/): draws the state as the frame's advance left it, changes none ---
+    // Text, menu and training overlays are drawn in the overlay state: the alpha test at
+    // GL_GREATER 0.1 over SRC_ALPHA, ONE_MINUS_SRC_ALPHA blending.
+    void drawText(float x, float y, float size, std::string_view text) const; // CP1251 bytes
+    void drawMenu(const MenuLook& look, const Viewport& viewport) const;
+    void drawTraining(const Viewport& viewport) const;
+    void drawBackgroundMesh() const;
+    void drawCornerOrnaments() const;
+    void drawScreenFrame() const;
+    void drawInnerPanel() const;
+    void drawPulseGraph() const;
 };
 
 // The one global Gui, constructed before any window exists.

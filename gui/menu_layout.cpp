@@ -14,7 +14,7 @@
 #include "platform/message_box.hpp"
 #include "render/text.hpp"
 #include "training/menu_actions.hpp"
-#include "training/presets.hpp"
+#include "training/row_actions.hpp"
 #include "training/sound_cues.hpp"
 
 namespace {

@@ -9,17 +9,12 @@ namespace {
 
 GLuint texture = 0;
 bool kept = false;
-MenuPrints keptPrints;
-GLint keptViewport[4] = {0, 0, 0, 0};
+MenuLook keptLook;
+std::vector<PixelBox> keptBoxes;
+Viewport keptViewport;
 
 // Past this share of the viewport a repair costs about as much as drawing the whole menu.
 constexpr double kLargestRepair = 0.6;
-
-bool sameViewport() {
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    return std::equal(viewport, viewport + 4, keptViewport);
-}
 
 void include(PixelBox& into, const PixelBox& box) {
     if (box.empty()) return;
@@ -33,20 +28,29 @@ void include(PixelBox& into, const PixelBox& box) {
     into.top = std::max(into.top, box.top);
 }
 
+// The same frame: the kept picture shows every widget where `look` would draw it unless the
+// widget's own look changed.
+bool sameFrame(const MenuLook& look) {
+    return look.centreX == keptLook.centreX && look.centreY == keptLook.centreY &&
+           look.scaleX == keptLook.scaleX && look.scaleY == keptLook.scaleY &&
+           look.widgets.size() == keptLook.widgets.size();
+}
+
 // The pixels where the picture of `now` differs from the kept one: where a changed widget
 // was or is now, within the viewport.
-PixelBox changedPixels(const MenuPrints& now) {
+PixelBox changedPixels(const DrawnMenu& now) {
     PixelBox changed;
-    for (std::size_t i = 0; i < now.widgets.size(); ++i) {
-        if (now.widgets[i].print == keptPrints.widgets[i].print) continue;
-        include(changed, now.widgets[i].box);
-        include(changed, keptPrints.widgets[i].box);
+    for (std::size_t i = 0; i < now.look.widgets.size(); ++i) {
+        if (now.look.widgets[i] == keptLook.widgets[i]) continue;
+        include(changed, now.boxes[i]);
+        include(changed, keptBoxes[i]);
     }
     if (changed.empty()) return changed;
-    changed.left = std::max(changed.left, keptViewport[0]);
-    changed.bottom = std::max(changed.bottom, keptViewport[1]);
-    changed.right = std::min(changed.right, keptViewport[0] + keptViewport[2]);
-    changed.top = std::min(changed.top, keptViewport[1] + keptViewport[3]);
+    const Viewport& v = keptViewport;
+    changed.left = std::max(changed.left, v.x);
+    changed.bottom = std::max(changed.bottom, v.y);
+    changed.right = std::min(changed.right, v.x + v.width);
+    changed.top = std::min(changed.top, v.y + v.height);
     return changed;
 }
 
@@ -72,41 +76,40 @@ void drawPicture() {
 
 } // namespace
 
-MenuRepair putBackMenuPicture(const MenuPrints& now) {
+MenuRepair putBackMenuPicture(const DrawnMenu& now, const Viewport& viewport) {
     MenuRepair repair;
-    if (!kept || keptPrints.frame != now.frame || keptPrints.widgets.size() != now.widgets.size() ||
-        !sameViewport())
-        return repair;
+    if (!kept || !sameFrame(now.look) || !(viewport == keptViewport)) return repair;
     const PixelBox changed = changedPixels(now);
     const double area = changed.empty() ? 0.0
                                         : double(changed.right - changed.left) *
                                               double(changed.top - changed.bottom);
-    if (area > kLargestRepair * keptViewport[2] * keptViewport[3]) return repair;
+    if (area > kLargestRepair * keptViewport.width * keptViewport.height) return repair;
     drawPicture();
     repair.whole = false;
     repair.box = changed;
     return repair;
 }
 
-void keepMenuPicture(const MenuPrints& drawn, const MenuRepair& repair) {
+void keepMenuPicture(const DrawnMenu& drawn, const MenuRepair& repair, const Viewport& viewport) {
     if (repair.whole) {
         if (texture == 0 || !glIsTexture(texture)) glGenTextures(1, &texture);
-        glGetIntegerv(GL_VIEWPORT, keptViewport);
+        keptViewport = viewport;
         glBindTexture(GL_TEXTURE_2D, texture);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, keptViewport[0], keptViewport[1],
-                         keptViewport[2], keptViewport[3], 0);
+        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, viewport.x, viewport.y, viewport.width,
+                         viewport.height, 0);
     } else if (!repair.box.empty()) {
         const PixelBox& b = repair.box;
         glBindTexture(GL_TEXTURE_2D, texture);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, b.left - keptViewport[0], b.bottom - keptViewport[1],
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, b.left - keptViewport.x, b.bottom - keptViewport.y,
                             b.left, b.bottom, b.right - b.left, b.top - b.bottom);
     }
     kept = glGetError() == GL_NO_ERROR;
-    keptPrints = drawn;
+    keptLook = drawn.look;
+    keptBoxes = drawn.boxes;
 }
 
 void forgetMenuPicture() {

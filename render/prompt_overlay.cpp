@@ -5,10 +5,8 @@
 
 #include <string_view>
 
-#include "gui/gui.hpp"
 #include "platform/cp1251.hpp"
 #include "render/text.hpp"
-#include "training/sound_cues.hpp"
 
 namespace {
 
@@ -31,13 +29,9 @@ static_assert(kLines[0].text.size() == 20 && kLines[1].text.size() == 13 &&
 } // namespace
 
 void drawPromptOverlay() {
-    if (gui.inMenu) return;
-    if (gui.sensor.pulseStatus >= 2) return;
     glDisable(GL_TEXTURE_2D);
     // Bitmap text takes the colour in force when its raster position is set.
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
-    // Sent again every frame; a cue still sounding is not restarted by the sound layer.
-    playCue("play ./img/error.wav");
     for (const WarningLine& line : kLines)
         drawBitmapText(line.x, line.y, kDepth, line.text.size(), line.text.data());
     glEnable(GL_TEXTURE_2D);

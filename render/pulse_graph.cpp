@@ -63,7 +63,7 @@ float curveRate(float intervalMs) {
     return 60000.0f / intervalMs;
 }
 
-void Gui::drawPulseGraph() {
+void Gui::drawPulseGraph() const {
     const bool shown = isShown(*this, HideToggle::PulseGraph);
     if (shown) {
         // In the tint left by the inner panel.

@@ -13,13 +13,12 @@ namespace {
 
 constexpr int kGrid = 49; // lens grid points per side
 constexpr float kLensRadius = 1.2f;
-constexpr double kPhaseStep = 0.031415927410125735; // pi/100 per drawn frame
 
 } // namespace
 
-void Gui::drawBackgroundMesh() {
+void Gui::drawBackgroundMesh() const {
     if (!isShown(*this, HideToggle::Background)) return;
-    const float phi = backgroundPhase;
+    const float phi = trainingScreen.lensPhase;
     // The lens centre wanders on two slightly different periods so its path never repeats
     // exactly.
     const float p = 0.25f * std::sin(phi / 10.0f);
@@ -44,9 +43,9 @@ void Gui::drawBackgroundMesh() {
     }
 
     // The picture is opaque and drawn first: in a phase's own colour (alpha 1) blending and
-    // the alpha test would change nothing, so the rasteriser is spared them.
+    // the alpha test would change nothing, so the rasteriser is spared them, and the overlay
+    // state is set again for what follows.
     const bool opaque = session.phase >= 0 && session.phase <= 3;
-    const bool blending = glIsEnabled(GL_BLEND), alphaTest = glIsEnabled(GL_ALPHA_TEST);
     if (opaque) {
         glDisable(GL_BLEND);
         glDisable(GL_ALPHA_TEST);
@@ -92,19 +91,20 @@ void Gui::drawBackgroundMesh() {
     }
     glEnd();
     glPopMatrix();
-    if (blending) glEnable(GL_BLEND);
-    if (alphaTest) glEnable(GL_ALPHA_TEST);
+    if (opaque) {
+        glEnable(GL_BLEND);
+        glEnable(GL_ALPHA_TEST);
+    }
 }
 
-void Gui::drawCornerOrnaments() {
-    backgroundPhase = static_cast<float>(backgroundPhase + kPhaseStep);
-    const float phi = backgroundPhase;
+void Gui::drawCornerOrnaments() const {
+    const float phi = trainingScreen.ornamentPhase;
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     constexpr float centres[4][2] = {
         {-0.895f, -0.865f}, {0.895f, -0.865f}, {0.895f, 0.865f}, {-0.895f, 0.865f}};
     constexpr float texCoords[4][2] = {{1.0f, 0.0f}, {1.0f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.0f}};
     constexpr float corners[4] = {0.785f, 2.355f, 3.925f, 5.495f}; // quarter turns from 45 deg
-    VisibleQuads ornaments(barTexture);
+    VisibleQuads ornaments(barTexture, TexelCut::AlphaTest);
     for (const auto& c : centres) {
         TexturedCorner quad[4];
         for (int v = 0; v < 4; ++v) {
@@ -116,13 +116,13 @@ void Gui::drawCornerOrnaments() {
     }
 }
 
-void Gui::drawScreenFrame() {
+void Gui::drawScreenFrame() const {
     constexpr float z = -0.02f;
     setPhaseTint(session.phase, 0.9f);
 
     // Corner plates: top left, top right, bottom right, bottom left.
     constexpr float plates[4][2] = {{-1.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, -1.0f}, {-1.0f, -1.0f}};
-    VisibleQuads frame(barTexture);
+    VisibleQuads frame(barTexture, TexelCut::AlphaTest);
     for (const auto& c : plates) {
         const float x = c[0], y = c[1];
         const TexturedCorner plate[4] = {{0.25f, 0.0f, x, y},
@@ -158,7 +158,7 @@ void Gui::drawScreenFrame() {
     }
 }
 
-void Gui::drawInnerPanel() {
+void Gui::drawInnerPanel() const {
     constexpr float z = 0.01f;
     setPhaseTint(session.phase, 0.3f);
     // Without blending the outline shows the tint opaque.

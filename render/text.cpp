@@ -10,14 +10,14 @@
 #include "platform/bitmap_font.hpp"
 #include "render/visible_texels.hpp"
 
-void Gui::drawText(float x, float y, float size, std::string_view text) {
+void Gui::drawText(float x, float y, float size, std::string_view text) const {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(fontTexture));
     const double h = size;
     const double advance = h / 1.5; // neighbouring glyphs overlap by a third of their width
     const double top = y + h / 1.5;
     const double bottom = y - h / 1.5;
     const float z = -0.005f;
-    VisibleQuads glyphs(fontTexture); // one block for the whole text
+    VisibleQuads glyphs(fontTexture, TexelCut::AlphaTest); // one block for the whole text
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned b = static_cast<unsigned char>(text[i]);
         const unsigned row = b / 16; // counted from the top of the atlas

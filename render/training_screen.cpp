@@ -12,13 +12,8 @@
 #include "render/hide_toggles.hpp"
 #include "render/phase_tint.hpp"
 #include "render/polygon_fill.hpp"
-#include "render/training_screen_state.hpp"
+#include "render/viewport.hpp"
 #include "render/visible_texels.hpp"
-
-TrainingScreenState& trainingScreenState() {
-    static TrainingScreenState state;
-    return state;
-}
 
 namespace {
 
@@ -27,11 +22,7 @@ constexpr float kPacerY = 0.2f;               // centre of pacer and dials
 // Round shapes: one x unit is 400 pixels, one y unit 300.
 constexpr float kRound = 0.75f;
 
-bool isPhase(std::int32_t phase) {
-    return phase >= 0 && phase <= 3;
-}
-
-void drawPhaseWord(Gui& g, std::int32_t phase) {
+void drawPhaseWord(const Gui& g, std::int32_t phase) {
     setPhaseTint(phase, 0.9f);
     switch (phase) {
     case 0:
@@ -49,37 +40,13 @@ void drawPhaseWord(Gui& g, std::int32_t phase) {
     }
 }
 
-// Fades every bar a little and lights the current one; a bar whose glow drops to 0.1 or
-// less is cut by the alpha test.
-void updateGlow(TrainingSession& s) {
-    for (float& glow : s.phaseGlow)
-        if (glow > 0.0f) glow -= 0.01f;
-    if (isPhase(s.phase)) s.phaseGlow[static_cast<std::size_t>(s.phase)] = 1.0f;
-}
-
-// Eases the current bar's moving end a tenth of the way toward the point the beats have
-// reached; bars 0 and 1 grow toward +0.9, bars 2 and 3 toward -0.9.
-void updateBarFill(const TrainingSession& s, std::int32_t k, float& fill) {
-    const double d = s.phaseBeats[static_cast<std::size_t>(k)];
-    const double e = s.beatInPhase;
-    if (d == 0.0) return; // a phase of no beats is skipped and never current
-    if (k < 2) {
-        if (s.phaseChanged) fill = -0.9f;
-        const double target = 1.8 * e / d - 0.9;
-        if (fill < target) fill = static_cast<float>(fill + (target - fill) / 10.0);
-    } else {
-        if (s.phaseChanged) fill = 0.9f;
-        const double target = 0.9 - 1.8 * e / d;
-        if (fill > 0.9 - 1.8 * (e + 1.0) / d)
-            fill = static_cast<float>(fill - (fill - target) / 10.0);
-    }
-}
-
-void drawPhaseBars(Gui& g, TrainingScreenState& state) {
+// The other bars are drawn full; the current one ends where its fill stands.
+void drawPhaseBars(const Gui& g) {
     const TrainingSession& s = g.session;
+    const TrainingScreenState& state = g.trainingScreen;
     constexpr float z = -0.001f;
     for (std::int32_t k = 0; k < 4; ++k) {
-        const float glow = s.phaseGlow[static_cast<std::size_t>(k)];
+        const float glow = state.phaseGlow[static_cast<std::size_t>(k)];
         float end = k < 2 ? 0.9f : -0.9f;
         switch (k) {
         case 0:
@@ -93,7 +60,6 @@ void drawPhaseBars(Gui& g, TrainingScreenState& state) {
             break;
         }
         if (k == s.phase) {
-            updateBarFill(s, k, state.barFill);
             glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(g.barTexture));
             end = state.barFill;
         }
@@ -126,7 +92,7 @@ void drawPhaseBars(Gui& g, TrainingScreenState& state) {
             bar[3] = {0.0f, 1.0f, end, -0.99f};
             break;
         }
-        drawVisibleQuad(g.barTexture, bar, z);
+        drawVisibleQuad(g.barTexture, bar, z, TexelCut::AlphaTest);
     }
 }
 
@@ -134,7 +100,7 @@ void drawPhaseBars(Gui& g, TrainingScreenState& state) {
 // direction; the beats already passed in the current phase are lit.
 void drawBeatSquares(const TrainingSession& s, std::int32_t barTexture) {
     constexpr float z = -0.015f;
-    VisibleQuads squares(barTexture); // the colour changes between quads
+    VisibleQuads squares(barTexture, TexelCut::AlphaTest); // the colour changes between quads
     constexpr float h = 0.04f; // half a side
     for (std::int32_t k = 0; k < 4; ++k) {
         const std::int32_t n = s.phaseBeats[static_cast<std::size_t>(k)];
@@ -188,41 +154,6 @@ void drawBeatSquares(const TrainingSession& s, std::int32_t barTexture) {
     }
 }
 
-// Runs every frame, also while the pacer is hidden, so it is in step when shown again.
-void updatePacer(TrainingSession& s, const SensorState& sensor, TrainingScreenState& state) {
-    if (s.phaseChanged) {
-        if (s.phase == 0 || s.phase == 3) state.pacerRadius = 0.01f;
-        if (s.phase == 1 || s.phase == 2) state.pacerRadius = 0.19f;
-        s.phaseChanged = false;
-    }
-    const double e = s.beatInPhase;
-    // The disc grows from 0.01 toward 0.2 over the inhale and shrinks from 0.19 toward 0.01
-    // over the exhale, a fiftieth of the gap per frame; it keeps its size in the pauses.
-    if (s.phase == 0 && s.phaseBeats[0] != 0) {
-        const double target = 0.2 * e / s.phaseBeats[0];
-        if (state.pacerRadius < target)
-            state.pacerRadius =
-                static_cast<float>(state.pacerRadius + (target - state.pacerRadius) / 50.0);
-    }
-    if (s.phase == 2 && s.phaseBeats[2] != 0) {
-        const double target = 0.01 + 0.19 * (s.phaseBeats[2] - e) / s.phaseBeats[2];
-        if (state.pacerRadius > target)
-            state.pacerRadius =
-                static_cast<float>(state.pacerRadius - (state.pacerRadius - target) / 50.0);
-    }
-
-    // The ring lies on the disc's edge while the user breathes with the pacer; otherwise it
-    // swings between about 0.19 (breathing in) and the smallest ring (breathing out).
-    float& ring = state.breathRadius;
-    if (ring > 0.17f) ring = 0.17f;
-    if (ring < 0.01f) ring = 0.01f;
-    const bool breathingIn = sensor.breathIndicator == 1.0f;
-    const bool breathingOut = sensor.breathIndicator == 0.5f;
-    if (breathingIn) ring = static_cast<float>(ring + 0.02);
-    if (breathingOut) ring = static_cast<float>(ring - 0.02);
-    if ((breathingIn && s.phase == 0) || (breathingOut && s.phase == 2)) ring = state.pacerRadius;
-}
-
 void setPacerColour(std::int32_t phase) {
     switch (phase) {
     case 0:
@@ -249,7 +180,8 @@ std::vector<Corner3> ellipse(float radius, float z) {
     return points;
 }
 
-void drawPacer(const Gui& g, const TrainingScreenState& state) {
+void drawPacer(const Gui& g) {
+    const TrainingScreenState& state = g.trainingScreen;
     glDisable(GL_TEXTURE_2D);
     fillPolygon(ellipse(state.pacerRadius, -0.05f));
     if (g.sensor.breathStatus == 2) {
@@ -263,16 +195,15 @@ void drawPacer(const Gui& g, const TrainingScreenState& state) {
 
 // Both dials show the share of the session's cycles already done: the right one fills
 // clockwise from the top, the left one is its mirror image. Radii 0.1875 x 0.25 are a
-// circle of 75 pixels.
-void drawCycleDials(const TrainingSession& s) {
+// circle of 75 pixels in the 800 x 600 picture.
+void drawCycleDials(const TrainingSession& s, const Viewport& viewport) {
     constexpr float z = -0.05f;
     constexpr float rx = 0.1875f, ry = 0.25f;
     constexpr float outlineEnd = 6.597344756126404f; // 2.1 pi: the outline overlaps itself
     glLineWidth(0.1f);
     // As many segments as the pixels need: none strays a tenth of a pixel from the circle.
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const double radiusPixels = std::max(rx * double(viewport[2]), ry * double(viewport[3])) / 2.0;
+    const double radiusPixels =
+        std::max(rx * double(viewport.width), ry * double(viewport.height)) / 2.0;
     const double widest = radiusPixels > 0.1 ? 2.0 * std::acos(1.0 - 0.1 / radiusPixels) : 0.2;
     const int segments = static_cast<int>(std::ceil(outlineEnd / std::clamp(widest, 0.02, 0.2)));
     for (const float side : {1.0f, -1.0f}) {
@@ -301,10 +232,8 @@ void drawCycleDials(const TrainingSession& s) {
 
 } // namespace
 
-void Gui::drawTraining() {
-    if (inMenu) return;
-    TrainingScreenState& state = trainingScreenState();
-    TrainingSession& s = session;
+void Gui::drawTraining(const Viewport& viewport) const {
+    const TrainingSession& s = session;
 
     // The previous frame's graph or overlay normally left texturing on; a training frame
     // that comes first (no menu frame before it) must not draw its pictures untextured.
@@ -321,23 +250,17 @@ void Gui::drawTraining() {
     drawPhaseWord(*this, s.phase);
 
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(barTexture));
-    updateGlow(s);
-    drawPhaseBars(*this, state);
+    drawPhaseBars(*this);
     if (isShown(*this, HideToggle::BeatSquares)) drawBeatSquares(s, barTexture);
     drawCornerOrnaments();
     drawScreenFrame();
 
     setPacerColour(s.phase);
-    updatePacer(s, sensor, state);
-    if (isShown(*this, HideToggle::Pacer)) drawPacer(*this, state);
+    if (isShown(*this, HideToggle::Pacer)) drawPacer(*this);
     glDisable(GL_TEXTURE_2D);
 
     setPhaseTint(s.phase, 0.9f);
-    if (isShown(*this, HideToggle::CycleDials)) drawCycleDials(s);
+    if (isShown(*this, HideToggle::CycleDials)) drawCycleDials(s, viewport);
     drawInnerPanel();
     drawPulseGraph();
-
-    // The frame in which the last cycle closed is still drawn in full; the menu shows from
-    // the next frame on.
-    if (s.cyclesLeft <= 0) inMenu = 1;
 }

@@ -30,24 +30,13 @@ struct VisibleCells {
 
 namespace {
 
-// The cells that can change a pixel in the current state: with the alpha test at 0.1 or
-// more, those it lets through; with blending alone, those of any alpha; with neither, all.
-const std::vector<bool>* cellsThatShow(const VisibleCells& cells) {
-    if (glIsEnabled(GL_ALPHA_TEST)) {
-        GLint function = 0;
-        GLfloat reference = 0.0f;
-        glGetIntegerv(GL_ALPHA_TEST_FUNC, &function);
-        glGetFloatv(GL_ALPHA_TEST_REF, &reference);
-        if ((function == GL_GREATER || function == GL_GEQUAL) && reference >= 0.1f)
-            return &cells.tested;
+// The cells that can change a pixel in the state the caller names.
+const std::vector<bool>* cellsThatShow(const VisibleCells& cells, TexelCut cut) {
+    switch (cut) {
+    case TexelCut::AlphaTest: return &cells.tested;
+    case TexelCut::Blending: return &cells.blended;
+    default: return nullptr;
     }
-    if (glIsEnabled(GL_BLEND)) {
-        GLint source = 0, destination = 0;
-        glGetIntegerv(GL_BLEND_SRC, &source);
-        glGetIntegerv(GL_BLEND_DST, &destination);
-        if (source == GL_SRC_ALPHA && destination == GL_ONE_MINUS_SRC_ALPHA) return &cells.blended;
-    }
-    return nullptr;
 }
 
 std::map<std::int32_t, VisibleCells>& maps() {
@@ -136,11 +125,11 @@ void noteVisibleTexels(std::int32_t texture, int width, int height, const std::u
 
 void forgetVisibleTexels(std::int32_t texture) { maps().erase(texture); }
 
-VisibleQuads::VisibleQuads(std::int32_t texture) {
+VisibleQuads::VisibleQuads(std::int32_t texture, TexelCut cut) {
     const auto found = maps().find(texture);
     if (found != maps().end()) {
         cells_ = &found->second;
-        shows_ = cellsThatShow(found->second);
+        shows_ = cellsThatShow(found->second, cut);
     }
     glBegin(GL_QUADS);
 }
@@ -213,6 +202,7 @@ void VisibleQuads::add(const TexturedCorner (&corners)[4], float z, bool oneBox)
     for (const Piece& p : pieces) emitPiece(map, p, z);
 }
 
-void drawVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z) {
-    VisibleQuads(texture).add(corners, z);
+void drawVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z,
+                     TexelCut cut) {
+    VisibleQuads(texture, cut).add(corners, z);
 }

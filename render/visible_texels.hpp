@@ -17,16 +17,20 @@ void forgetVisibleTexels(std::int32_t texture);
 
 struct VisibleCells;
 
+// The state the caller draws its quads in, which says what of a texture cannot show: with the
+// alpha test at GL_GREATER 0.1 (the overlays' state) texels of alpha 0.1 or less; with only
+// SRC_ALPHA, ONE_MINUS_SRC_ALPHA blending texels of alpha 0; otherwise nothing.
+enum class TexelCut { AlphaTest, Blending, None };
+
 // A block of textured quads of one texture, filled only where they can show. Each quad's
 // corners (in drawing order) map texture coordinates to positions affinely, and every piece
 // drawn keeps the position and texture coordinates the whole quad gives its points. Pieces
-// whose texels the current alpha test would cut, or that blending would add with alpha 0, are
-// left out; in any other state the quads are drawn whole. The state is read when the block
-// opens (glBegin), so it must not change inside; the colour may.
+// whose texels `cut` leaves out are not drawn; with TexelCut::None the quads are drawn whole.
+// The state `cut` names must hold for the whole block; the colour may change inside.
 class VisibleQuads {
 public:
-    explicit VisibleQuads(std::int32_t texture); // glBegin(GL_QUADS)
-    ~VisibleQuads();                              // glEnd
+    VisibleQuads(std::int32_t texture, TexelCut cut); // glBegin(GL_QUADS)
+    ~VisibleQuads();                                  // glEnd
     VisibleQuads(const VisibleQuads&) = delete;
     VisibleQuads& operator=(const VisibleQuads&) = delete;
 
@@ -39,4 +43,5 @@ private:
 };
 
 // One quad as a block of its own.
-void drawVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z);
+void drawVisibleQuad(std::int32_t texture, const TexturedCorner (&corners)[4], float z,
+                     TexelCut cut);

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "app/session_flow.hpp"
 #include "gui/gui.hpp"
 #include "platform/events.hpp"
 #include "training/sound_cues.hpp"
@@ -96,7 +97,7 @@ void writeVolumeWord() {
 
 void startClicked(std::uint32_t position) {
     pressMenuItem(position, 0.1f);
-    gui.session.restart();
+    startSession();
 }
 
 void goalMenuClicked(std::uint32_t position) {

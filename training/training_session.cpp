@@ -1,12 +1,8 @@
 // The beat-driven pacer: one step per pulse beat, a cue at each phase change, cycle means.
 #include "training/training_session.hpp"
 
-#include "gui/gui.hpp"
-#include "sensor/sensor_state.hpp"
 #include "platform/ticks.hpp"
-#include "training/presets.hpp"
-#include "training/session_record.hpp"
-#include "training/sound_cues.hpp"
+#include "sensor/sensor_state.hpp"
 
 namespace {
 
@@ -26,16 +22,18 @@ const char* phaseCue(std::int32_t phase) {
 
 } // namespace
 
-void TrainingSession::onBeat(bool halted) { onBeat(halted, tickMs()); }
+PacerStep TrainingSession::onBeat(bool halted) { return onBeat(halted, tickMs()); }
 
-void TrainingSession::onBeat(bool halted, std::uint32_t tick) {
+PacerStep TrainingSession::onBeat(bool halted, std::uint32_t tick) {
     SensorBeat beat;
     beat.tick = tick;
-    onBeat(halted, beat);
+    return onBeat(halted, beat);
 }
 
-void TrainingSession::onBeat(bool halted, const SensorBeat& beat) {
-    if (halted) return;
+PacerStep TrainingSession::onBeat(bool halted, const SensorBeat& beat) {
+    PacerStep step;
+    if (halted) return step;
+    step.stepped = true;
     ++beatInPhase;
 
     // Unsigned difference, so a wrap of the 32-bit tick between two beats still measures
@@ -45,40 +43,43 @@ void TrainingSession::onBeat(bool halted, const SensorBeat& beat) {
     if (static_cast<std::int32_t>(ticks) < 0) ticks = 0;
     else lastBeatTick = beat.tick;
     // The sensor's own measure where it gave one: ticks would add the way's delays to it.
-    const std::uint32_t interval = beat.intervalMs != 0 ? beat.intervalMs : ticks;
+    step.intervalMs = beat.intervalMs != 0 ? beat.intervalMs : ticks;
+    step.gap = !beat.counts;
     // The first interval after a restart or goal change is the wait before the session,
     // not a heartbeat: the cycle's mean leaves it out, and the graph does not draw it. A beat
     // whose interval reaches across a gap counts nowhere.
-    if (waitBeforeFirstBeat || beat.counts) beatIntervals.push_back(static_cast<float>(interval));
+    if (waitBeforeFirstBeat || beat.counts)
+        beatIntervals.push_back(static_cast<float>(step.intervalMs));
     if (!waitBeforeFirstBeat && beat.counts) {
         // Summed modulo 2^32 like the tick; only a pause of weeks could reach the sign bit.
-        cycleTimeMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(cycleTimeMs) + interval);
+        cycleTimeMs =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(cycleTimeMs) + step.intervalMs);
         ++cycleBeats;
     }
     waitBeforeFirstBeat = false;
 
-    const char* cue = nullptr;
     if (phase >= 0 && phase < 4 && beatInPhase > phaseBeats[static_cast<std::size_t>(phase)]) {
         ++phase;
         beatInPhase = 1;
-        phaseChanged = true;
+        step.phaseStarted = true;
         if (phase >= 1 && phase <= 3 && phaseBeats[static_cast<std::size_t>(phase)] == 0) ++phase;
-        cue = phaseCue(phase);
-        playCue(cue);
+        step.cue = phaseCue(phase);
     }
 
     if (phase >= 4) {
         phase = 0;
         // The mean of the intervals this cycle measured. A cycle spans at least two beats
         // (inhale and exhale are at least 1), so even the first holds one interval.
-        cycleMeans.push_back(cycleBeats > 0 ? static_cast<float>(static_cast<double>(cycleTimeMs) /
-                                                                 cycleBeats)
-                                            : static_cast<float>(interval));
+        cycleMeans.push_back(cycleBeats > 0
+                                 ? static_cast<float>(static_cast<double>(cycleTimeMs) / cycleBeats)
+                                 : static_cast<float>(step.intervalMs));
         --cyclesLeft;
         cycleTimeMs = 0;
         cycleBeats = 0;
+        step.cycleStarted = true;
+        step.sessionOver = cyclesLeft <= 0;
     }
-    sessionRecorder.recordBeat(*this, gui.sensor, beat.tick, interval, cue, !beat.counts);
+    return step;
 }
 
 void TrainingSession::restart() {
@@ -91,9 +92,6 @@ void TrainingSession::restart() {
     cycleTimeMs = 0;
     cycleBeats = 0;
     waitBeforeFirstBeat = true;
-    phaseChanged = true;
-    gui.inMenu = 0;
-    sessionRecorder.beginSession(*this, tickMs()); // ends a session still recorded as restarted
 }
 
 void TrainingSession::applyGoal(std::int32_t newGoal, std::int32_t newLevel) {

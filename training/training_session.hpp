@@ -1,19 +1,27 @@
-// The breathing pacer: four phases whose lengths are counted in pulse beats.
+// The breathing pacer: four phases whose lengths are counted in pulse beats. A beat goes in and
+// what it did comes out; the caller hands that on to the sound, the screen and the record.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
+#include "training/presets.hpp"
+
 struct SensorBeat;
 
-// Beat counts of inhale, pause after inhale, exhale, pause after exhale.
-using BreathFormula = std::array<std::int32_t, 4>;
+// What one beat did to the session.
+struct PacerStep {
+    bool stepped = false;         // false: the session was halted and the beat changed nothing
+    std::uint32_t intervalMs = 0; // the beat's interval: the sensor's, else measured by the ticks
+    bool gap = false;             // the interval reaches across a pulse not ready: counted nowhere
+    bool phaseStarted = false;    // this beat began a phase (the inhale of a new cycle too)
+    bool cycleStarted = false;    // this beat closed a cycle and began the next
+    const char* cue = nullptr;    // the sound of the phase begun ("play FILE"); null for none
+    bool sessionOver = false;     // this beat closed the session's last cycle
+};
 
 struct TrainingSession {
     BreathFormula phaseBeats{1, 4, 2, 2};
-    std::array<float, 4> phaseGlow{1.0f, 1.0f, 1.0f, 1.0f};
-    bool phaseChanged = false;
     std::int32_t beatInPhase = 0;
     std::int32_t phase = 0;
     std::uint32_t lastBeatTick = 0;  // ms, tick of the previous measured beat
@@ -31,11 +39,11 @@ struct TrainingSession {
 
     // One pacer step for a pulse beat; does nothing while halted (the menu is shown). Its
     // interval is the sensor's where the beat carries one, else the ticks since the last beat.
-    void onBeat(bool halted, const SensorBeat& beat);
+    PacerStep onBeat(bool halted, const SensorBeat& beat);
     // The same for a beat at `tick` (ms) measured by the ticks; without a tick, now.
-    void onBeat(bool halted, std::uint32_t tick);
-    void onBeat(bool halted);
-    // Starts a session from its first beat with the current formula; leaves the menu.
+    PacerStep onBeat(bool halted, std::uint32_t tick);
+    PacerStep onBeat(bool halted);
+    // Starts over from the first beat with the current formula and session length.
     void restart();
     // Sets goal and level, the formula from the presets, and clears the running counters.
     void applyGoal(std::int32_t goal, std::int32_t level);

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/frame_advance.hpp"
+#include "app/session_flow.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
 #include "gui/gui.hpp"
@@ -42,7 +44,7 @@ TEST(BleLink, SessionIntervalsAreTheStrapsAndTheLinkClosesPromptly) {
     char error[256] = "unset";
     ASSERT_TRUE(BrixChooseSource("ble", error, sizeof error)) << error;
     gui.session.cyclesSetting = 60;
-    gui.session.restart();
+    startSession();
     int window = 0; // any non-null handle
     ASSERT_TRUE(BrixOpen(&window, 2024));
 

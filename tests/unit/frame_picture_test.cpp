@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.hpp"
+#include "app/program_frame.hpp"
+#include "app/session_flow.hpp"
 #include "gui/gui.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/ticks.hpp"
@@ -115,7 +116,7 @@ protected:
                 gui.sensor.pendingBeats.push_back({tick}); // as a decoded pulse rise leaves it
                 gui.sensor.pulseIndicator = 1.0f;
             }
-            drawFrame();
+            advanceAndDrawFrame();
         }
     }
 
@@ -136,7 +137,7 @@ TEST_F(FramePictureTest, MenuAndTrainingScreenKeepTheirPictures) {
     expectSamePicture("menu-settled", readFrame());
 
     gui.session.cyclesSetting = 20;
-    gui.session.restart();
+    startSession();
     frames(100); // inhale, the disc growing, the ornaments turned a little
     expectSamePicture("training-inhale", readFrame());
     frames(1200); // some cycles on: bars glowing and spent, dials and graph filled in part

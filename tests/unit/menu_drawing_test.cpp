@@ -8,11 +8,14 @@
 #include <functional>
 #include <vector>
 
+#include "app/frame_advance.hpp"
 #include "gui/gui.hpp"
-#include "render/menu_picture.hpp"
+#include "gui/menu_animation.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/cp1251.hpp"
 #include "platform/ticks.hpp"
+#include "render/menu_picture.hpp"
+#include "render/viewport.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -93,6 +96,12 @@ float pixelY(float ly) { return (ly * 0.8f + 1.0f) * 300.0f; }
 
 constexpr float kWidgetZ = -0.001f;
 constexpr float kCaptionZ = -0.005f;
+
+// One menu frame of `g` as the program runs it: advanced, then drawn over the whole window.
+void menuFrame(Gui& g) {
+    const MenuStep step = advanceMenu(g);
+    g.drawMenu(step.look, Viewport{});
+}
 
 MenuItem makeMenuItem(float x, float y, float halfWidth, float halfHeight) {
     MenuItem m{};
@@ -175,11 +184,11 @@ TEST_F(MenuDrawing, FrameOpensATwentiethOfTheRemainingWayPerFrame) {
     const float expectedX[] = {0.045f, 0.08775f, 0.1283625f};
     const float expectedY[] = {0.04f, 0.078f, 0.1141f};
     for (int k = 0; k < 3; ++k) {
-        g.drawMenu();
+        menuFrame(g);
         EXPECT_NEAR(g.menuScaleX, expectedX[k], 1e-6f) << "frame " << k + 1;
         EXPECT_NEAR(g.menuScaleY, expectedY[k], 1e-6f) << "frame " << k + 1;
     }
-    for (int k = 0; k < 400; ++k) g.drawMenu();
+    for (int k = 0; k < 400; ++k) menuFrame(g);
     EXPECT_NEAR(g.menuScaleX, 0.9f, 1e-5f);
     EXPECT_NEAR(g.menuScaleY, 0.8f, 1e-5f);
     EXPECT_LE(g.menuScaleX, 0.9f);
@@ -190,29 +199,33 @@ TEST_F(MenuDrawing, NothingDrawnOrAnimatedWhileTrainingRuns) {
     ASSERT_TRUE(gl.ok());
     MenuItem item = makeMenuItem(0.0f, 0.2f, 0.3f, 0.07f);
     giveHoverLook(item);
-    g.menuItems.push_back(item);
-    g.session.lastBeatTick = 77;
+    gui = Gui();
+    gui.menuItems.push_back(item);
+    gui.session.lastBeatTick = 77;
     setTickOverride(5000);
-    g.inMenu = 0;
+    gui.inMenu = 0;
 
-    const auto polygons = capturePolygons([&] { g.drawMenu(); });
+    const Frame frame = advanceFrame().frame;
 
-    EXPECT_TRUE(polygons.empty());
-    EXPECT_EQ(g.menuScaleX, 0.0f);
-    EXPECT_EQ(g.menuScaleY, 0.0f);
-    EXPECT_EQ(g.menuItems[0].growX, 0.1f);
-    EXPECT_EQ(g.menuItems[0].red, 0.2f);
-    EXPECT_EQ(g.session.lastBeatTick, 77u);
+    EXPECT_FALSE(frame.menuShown);
+    EXPECT_TRUE(frame.menu.widgets.empty());
+    EXPECT_EQ(gui.menuScaleX, 0.0f);
+    EXPECT_EQ(gui.menuScaleY, 0.0f);
+    EXPECT_EQ(gui.menuItems[0].growX, 0.1f);
+    EXPECT_EQ(gui.menuItems[0].red, 0.2f);
+    EXPECT_EQ(gui.session.lastBeatTick, 77u);
+    gui = Gui();
 }
 
 TEST_F(MenuDrawing, BeatClockFollowsTheTickOfEveryMenuFrame) {
     ASSERT_TRUE(gl.ok());
+    gui = Gui();
     setTickOverride(1234);
-    g.drawMenu();
-    EXPECT_EQ(g.session.lastBeatTick, 1234u);
+    advanceFrame();
+    EXPECT_EQ(gui.session.lastBeatTick, 1234u);
     setTickOverride(0xFFFFFFF0u); // the tick wraps like the system's
-    g.drawMenu();
-    EXPECT_EQ(g.session.lastBeatTick, 0xFFFFFFF0u);
+    advanceFrame();
+    EXPECT_EQ(gui.session.lastBeatTick, 0xFFFFFFF0u);
 }
 
 TEST_F(MenuDrawing, HighlightFadesOnlyOnceThePointerHasLeft) {
@@ -224,13 +237,13 @@ TEST_F(MenuDrawing, HighlightFadesOnlyOnceThePointerHasLeft) {
     g.menuItems.push_back(item);
     g.menuItems.push_back(makeMenuItem(0.0f, -0.2f, 0.3f, 0.07f)); // as created: n = 1
 
-    for (int k = 0; k < 3; ++k) g.drawMenu();
+    for (int k = 0; k < 3; ++k) menuFrame(g);
     const MenuItem& hovered = g.menuItems[0];
     EXPECT_EQ(hovered.growX, 0.1f);
     EXPECT_EQ(hovered.red, 0.2f);
 
     g.menuItems[0].hovered = 0;
-    g.drawMenu();
+    menuFrame(g);
     const MenuItem& fading = g.menuItems[0];
     EXPECT_NEAR(fading.growX, 0.095f, 1e-6f);
     EXPECT_NEAR(fading.growY, 0.095f, 1e-6f);
@@ -240,11 +253,11 @@ TEST_F(MenuDrawing, HighlightFadesOnlyOnceThePointerHasLeft) {
     EXPECT_EQ(fading.alpha, 0.7f);
 
     // 1 - c/n overshoots and settles at n/(n + 1), not at white.
-    g.drawMenu();
+    menuFrame(g);
     EXPECT_NEAR(g.menuItems[0].red, 0.9505f, 1e-6f);
-    g.drawMenu();
+    menuFrame(g);
     EXPECT_NEAR(g.menuItems[0].red, 0.952475f, 1e-6f);
-    for (int k = 0; k < 50; ++k) g.drawMenu();
+    for (int k = 0; k < 50; ++k) menuFrame(g);
     EXPECT_NEAR(g.menuItems[0].red, 20.0f / 21.0f, 1e-5f);
 
     // The creation values with n = 1 stay put: grey 0.5 maps onto itself.
@@ -263,10 +276,10 @@ TEST_F(MenuDrawing, CheckedSmallButtonShowsItsCheckedColourWhileItsOwnColourFade
     button.fadeDivisor = 20;
     g.smallButtons.push_back(button);
 
-    const Box quad = boxAtDepth(capturePolygons([&] { g.drawMenu(); }), kWidgetZ);
+    const Box quad = boxAtDepth(capturePolygons([&] { menuFrame(g); }), kWidgetZ);
     ASSERT_GT(quad.vertices, 0);
     forgetMenuPicture(); // the widgets themselves, not the kept picture under their repair
-    const auto polygons = capturePolygons([&] { g.drawMenu(); });
+    const auto polygons = capturePolygons([&] { menuFrame(g); });
     bool sawChecked = false;
     for (const Polygon& p : polygons)
         for (const FeedbackVertex& v : p)
@@ -302,7 +315,7 @@ TEST_F(MenuDrawing, SelectedRowReturnsToItsSelectedColourTheFrameAfterAHover) {
     g.listButtons.push_back(row);
 
     auto drawnRed = [&] {
-        const auto polygons = capturePolygons([&] { g.drawMenu(); });
+        const auto polygons = capturePolygons([&] { menuFrame(g); });
         for (const Polygon& p : polygons)
             for (const FeedbackVertex& v : p)
                 if (std::abs(v.z - windowDepth(kWidgetZ)) < 2e-4f) return v.r;
@@ -317,7 +330,7 @@ TEST_F(MenuDrawing, SelectedRowReturnsToItsSelectedColourTheFrameAfterAHover) {
     // An unselected row simply fades.
     g.listButtons[0].selected = 0;
     g.listButtons[0].hovered = 0;
-    g.drawMenu();
+    menuFrame(g);
     EXPECT_NEAR(g.listButtons[0].green, 1.0f - 0.3f / 20.0f, 1e-6f);
 }
 
@@ -343,9 +356,9 @@ TEST_F(MenuDrawing, InvisibleWidgetsAreNeitherDrawnNorAnimated) {
     panel.visible = 0;
     g.panels.push_back(panel);
 
-    for (int k = 0; k < 5; ++k) g.drawMenu();
+    for (int k = 0; k < 5; ++k) menuFrame(g);
     forgetMenuPicture(); // the widgets themselves, not the kept picture of the still menu
-    const auto polygons = capturePolygons([&] { g.drawMenu(); });
+    const auto polygons = capturePolygons([&] { menuFrame(g); });
     EXPECT_EQ(boxAtDepth(polygons, kWidgetZ).vertices, 0);
     EXPECT_EQ(boxAtDepth(polygons, kCaptionZ).vertices, 0);
     EXPECT_EQ(g.menuItems[0].growX, 0.1f);
@@ -355,7 +368,7 @@ TEST_F(MenuDrawing, InvisibleWidgetsAreNeitherDrawnNorAnimated) {
 
     // Shown again, it picks up the fade where it was frozen.
     g.menuItems[0].visible = 1;
-    g.drawMenu();
+    menuFrame(g);
     EXPECT_NEAR(g.menuItems[0].growX, 0.095f, 1e-6f);
 }
 
@@ -366,7 +379,7 @@ TEST_F(MenuDrawing, MenuItemQuadCoversItsGrownRectangleInTheFrame) {
     giveHoverLook(item);
     g.menuItems.push_back(item);
 
-    const auto polygons = capturePolygons([&] { g.drawMenu(); });
+    const auto polygons = capturePolygons([&] { menuFrame(g); });
 
     // Local -0.33..0.33 by 0.123..0.277, scaled by the frame into the window.
     const Box quad = boxAtDepth(polygons, kWidgetZ);
@@ -406,7 +419,7 @@ TEST_F(MenuDrawing, PanelTitleAndStatusStartAtTheTitlesLeftEdge) {
     panel.statusAlpha = 1.0;
     g.panels.push_back(panel);
 
-    const auto polygons = capturePolygons([&] { g.drawMenu(); });
+    const auto polygons = capturePolygons([&] { menuFrame(g); });
 
     const Box frame = boxAtDepth(polygons, kWidgetZ);
     EXPECT_NEAR(frame.left, pixelX(-0.05f), 0.01f);
@@ -459,7 +472,7 @@ TEST_F(MenuDrawing, KindsAreDrawnInTheirOrderAndStateIsRestored) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     std::vector<float> order;
-    for (const Polygon& p : capturePolygons([&] { g.drawMenu(); }))
+    for (const Polygon& p : capturePolygons([&] { menuFrame(g); }))
         if (!p.empty() && std::abs(p[0].z - windowDepth(kWidgetZ)) < 2e-4f &&
             (order.empty() || std::abs(order.back() - p[0].r) > 1e-3f))
             order.push_back(p[0].r);
@@ -499,7 +512,7 @@ void useFlatTextures(const Gui& g) {
 void drawFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    gui.drawMenu();
+    menuFrame(gui);
 }
 
 // A colour at alpha 0.7 over the white backdrop, as 8-bit channels.

@@ -15,7 +15,7 @@
 #include "gui/pointer_input.hpp"
 #include "platform/cp1251.hpp"
 #include "training/menu_actions.hpp"
-#include "training/presets.hpp"
+#include "training/row_actions.hpp"
 #include "training/sound_cues.hpp"
 #include "support/test_support.hpp"
 

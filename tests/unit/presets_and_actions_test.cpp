@@ -14,6 +14,7 @@
 #include "support/test_support.hpp"
 #include "training/menu_actions.hpp"
 #include "training/presets.hpp"
+#include "training/row_actions.hpp"
 
 namespace {
 
@@ -118,7 +119,7 @@ TEST_F(Menu, ClickingTheSameGoalAgainResetsTheCounters) {
     gui.session.beatIntervals = {1000.0f, 1100.0f};
     gui.session.cycleMeans = {1000.0f};
     gui.session.cyclesLeft = 4;
-    gui.session.phaseChanged = false;
+    gui.trainingScreen.phaseStarted = false;
     gui.inMenu = 1;
     setTickOverride(9000);
 
@@ -130,7 +131,7 @@ TEST_F(Menu, ClickingTheSameGoalAgainResetsTheCounters) {
     EXPECT_TRUE(gui.session.cycleMeans.empty());
     EXPECT_EQ(gui.session.lastBeatTick, 9000u);
     EXPECT_EQ(gui.session.cyclesLeft, 4);
-    EXPECT_FALSE(gui.session.phaseChanged);
+    EXPECT_FALSE(gui.trainingScreen.phaseStarted);
     EXPECT_EQ(gui.inMenu, 1);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frame_advance.hpp"
 #include "gl_feedback.hpp"
 #include "gui/gui.hpp"
 #include "render/prompt_overlay.hpp"
@@ -33,9 +34,13 @@ class PromptOverlayTest : public SharedGlTest {
     }
     void TearDown() override { setCueObserver(nullptr); }
 
-    // Draws one frame's overlay; true when it showed (it leaves its red as the colour).
+    // Advances one frame and draws its overlay where the frame shows it; true when it showed
+    // (it leaves its red as the colour).
     bool overlayShown(std::vector<FeedbackPrimitive>* prims = nullptr) {
-        const auto out = captureFeedback([] { drawPromptOverlay(); });
+        const Frame frame = advanceFrame().frame;
+        const auto out = captureFeedback([&] {
+            if (frame.promptShown) drawPromptOverlay();
+        });
         if (prims) *prims = out;
         GLfloat colour[4];
         glGetFloatv(GL_CURRENT_COLOR, colour);

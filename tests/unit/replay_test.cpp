@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/frame_advance.hpp"
+#include "app/session_flow.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
 #include "brix/pulse_output.hpp"
@@ -73,7 +75,7 @@ TEST_F(Replay, SessionIntervalsAreTheRecordingsEvenAcrossAStalledFrame) {
     ASSERT_TRUE(BrixChooseSource("replay:rest.txt", error, sizeof error)) << error;
     EXPECT_STREQ(error, "");
     gui.session.cyclesSetting = 60;
-    gui.session.restart();
+    startSession();
     const auto start = Clock::now();
     ASSERT_TRUE(BrixOpen(&window, 2024));
 

@@ -20,7 +20,7 @@ class SceneryTest : public SharedGlTest {
         ASSERT_TRUE(contextOk());
         gui.session = TrainingSession{};
         gui.smallButtons.clear();
-        gui.backgroundPhase = 0.0f;
+        gui.trainingScreen = TrainingScreenState{};
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
     }
@@ -44,9 +44,8 @@ TEST_F(SceneryTest, MeshOutsideTheLensIsTheTurnedPicture) {
     EXPECT_NEAR(v->y, -0.94f, kEps);
     EXPECT_NEAR(v->z, 0.02f, kEps);
     EXPECT_NEAR(v->r, 0.9f, kEps); // the inhale's near-white
-    EXPECT_EQ(gui.backgroundPhase, 0.0f);
 
-    gui.backgroundPhase = 90.0f; // a quarter turn clockwise: (x, y) -> (y, -x)
+    gui.trainingScreen.lensPhase = 90.0f; // a quarter turn clockwise: (x, y) -> (y, -x)
     const auto turned = captureFeedback([] { gui.drawBackgroundMesh(); });
     v = meshPoint(turned, 7, 31);
     ASSERT_TRUE(v);
@@ -77,11 +76,14 @@ TEST_F(SceneryTest, LensMagnifiesAroundItsCentre) {
     }
 }
 
+// The lens shows where the ornaments stood a frame before.
 TEST_F(SceneryTest, OrnamentsTurnAPiHundredthPerFrame) {
-    gui.backgroundPhase = 1.0f;
+    gui.trainingScreen.ornamentPhase = 1.0f;
+    advanceTrainingScreen(gui.trainingScreen, gui.session, gui.sensor);
     const auto prims = captureFeedback([] { gui.drawCornerOrnaments(); });
     const float phi = 1.0f + 0.031415927f;
-    EXPECT_NEAR(gui.backgroundPhase, phi, 1e-6f);
+    EXPECT_NEAR(gui.trainingScreen.ornamentPhase, phi, 1e-6f);
+    EXPECT_EQ(gui.trainingScreen.lensPhase, 1.0f);
     // Each ornament's first corner, at 45 degrees plus the phase, carries (1, 0); the
     // ornaments reach past the screen edge, so look for the corners rather than count.
     const float centres[4][2] = {

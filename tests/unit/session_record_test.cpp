@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/frame_advance.hpp"
+#include "app/session_flow.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
 #include "gui/gui.hpp"
@@ -125,7 +127,8 @@ class SessionRecordTest : public ::testing::Test {
         now += ms;
         setTickOverride(now);
         ++beat;
-        gui.session.onBeat(gui.inMenu != 0);
+        gui.sensor.pendingBeats.push_back({now}); // as the decoder leaves a beat
+        stepPacer();
     }
 
     ScratchDirectory scratch;
@@ -139,7 +142,7 @@ TEST_F(SessionRecordTest, RealRhythmIsKeptBeatForBeatAndItsFiguresAgreeWithAnInd
     const std::vector<std::uint32_t> rr = realIntervals();
     ASSERT_GE(rr.size(), 361u);
     gui.session.cyclesSetting = 30; // 30 cycles of 12 beats: the session completes at beat 361
-    gui.session.restart();
+    startSession();
     struct Step {
         std::int32_t phase, beatInPhase, cycle;
     };
@@ -263,7 +266,7 @@ TEST_F(SessionRecordTest, KilledMidSessionLeavesEveryClosedCycleAndNoSummary) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        gui.session.restart();
+        startSession();
         for (int i = 0; i < 12 * 2 + 1 + 5; ++i)
             beatAfter(900); // two cycles closed, five beats on
         ::raise(SIGKILL);
@@ -307,7 +310,7 @@ TEST_F(SessionRecordTest, AFullDiskOrAnUnwritableFolderOnlyStopsRecording) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{700, 700}; // bytes: the header and about two cycles of rows
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        gui.session.restart();
+        startSession();
         for (int i = 0; i < 12 * 5; ++i)
             beatAfter(1000);
         sessionRecorder.endSession(SessionEnd::Halted);
@@ -349,7 +352,7 @@ TEST_F(SessionRecordTest, ARealRhythmReplayedThroughTheSensorPathIsRecordedBeatF
         << error;
     int window = 0;
     ASSERT_TRUE(BrixOpen(&window, kSensorMessage));
-    gui.session.restart();
+    startSession();
     struct Step {
         std::int32_t phase, beatInPhase, cycle;
     };
@@ -364,7 +367,7 @@ TEST_F(SessionRecordTest, ARealRhythmReplayedThroughTheSensorPathIsRecordedBeatF
             windowProc(event);
         for (const SensorBeat& sensed : gui.sensor.pendingBeats) {
             ++beat;
-            gui.session.onBeat(gui.inMenu != 0, sensed);
+            passOnPacerStep(sensed, gui.session.onBeat(gui.inMenu != 0, sensed));
             const TrainingSession& s = gui.session;
             pacer.push_back({s.phase, s.beatInPhase, s.cyclesSetting - s.cyclesLeft + 1});
             lastBeat = std::chrono::steady_clock::now();

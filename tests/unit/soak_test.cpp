@@ -10,7 +10,9 @@
 #include <fstream>
 #include <vector>
 
-#include "app/shell.hpp"
+#include "app/frame_advance.hpp"
+#include "app/program_frame.hpp"
+#include "app/session_flow.hpp"
 #include "gui/gui.hpp"
 #include "gui/menu_layout.hpp"
 #include "platform/ticks.hpp"
@@ -48,7 +50,7 @@ TEST(Soak, LongestSessionKeepsFrameTimeAndMemoryFlat) {
     gui.pulseIntervalMode = 2; // the mode whose graph costs most per frame
     std::uint32_t now = 1000;
     setTickOverride(now);
-    gui.session.restart();
+    startSession();
 
     // Every beat is stepped as the frame driver does it; at three points of the session a
     // burst of whole frames is drawn and timed (drawing all 28,000 frames on a software
@@ -59,7 +61,7 @@ TEST(Soak, LongestSessionKeepsFrameTimeAndMemoryFlat) {
     auto drawBurst = [](std::vector<double>& times) {
         for (int f = 0; f < kBurst; ++f) {
             const auto start = Clock::now();
-            drawFrame();
+            advanceAndDrawFrame();
             glFinish();
             times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
@@ -79,7 +81,7 @@ TEST(Soak, LongestSessionKeepsFrameTimeAndMemoryFlat) {
         } else if (beat == kBeats - 1) {
             drawBurst(late);
         } else if (beat == kBeats) {
-            drawFrame(); // the frame in which the last cycle closes ends the session
+            advanceAndDrawFrame(); // the frame in which the last cycle closes ends the session
         } else {
             stepPacer();
             gui.sensor.pulseIndicator = 0.5f;

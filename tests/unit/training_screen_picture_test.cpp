@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/shell.hpp"
+#include "app/program_frame.hpp"
+#include "app/session_flow.hpp"
 #include "gl_feedback.hpp"
 #include "gui/gui.hpp"
 #include "platform/ticks.hpp"
@@ -29,7 +30,7 @@ class TrainingScreenPictureTest : public ::testing::Test {
         buildUserInterface(800, 600, mainWindowHandle());
         gui.sensor.breathStatus = 2;
         gui.sensor.pulseStatus = 2;
-        gui.session.restart();
+        startSession();
     }
 
     // One program frame (clear, beat step, panels, menu, training screen, overlay).
@@ -38,7 +39,7 @@ class TrainingScreenPictureTest : public ::testing::Test {
             gui.sensor.pulseIndicator = 1.0f;
             gui.sensor.pendingBeats.push_back({tickMs()});
         }
-        drawFrame();
+        advanceAndDrawFrame();
     }
 
     // Keeps the frame for a person to look at when HALVENT_FRAME_DIR names a folder.
@@ -65,7 +66,7 @@ bool near(Rgba p, int r, int g, int b, int tolerance = 3) {
 TEST_F(TrainingScreenPictureTest, DialsFillAsCyclesAreDone) {
     hide(HideToggle::Background);
     gui.session.phase = 0;
-    gui.session.phaseChanged = false;
+    gui.trainingScreen.phaseStarted = false;
     const int x = 580, y = 210; // (0.45, 0.3): inside the right dial, right of its top
     const int mirrorX = 220;
 

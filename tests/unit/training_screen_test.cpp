@@ -6,11 +6,12 @@
 #include <map>
 #include <memory>
 
+#include "app/frame_advance.hpp"
 #include "gl_feedback.hpp"
 #include "gui/gui.hpp"
 #include "platform/cp1251.hpp"
 #include "render/hide_toggles.hpp"
-#include "render/training_screen_state.hpp"
+#include "render/viewport.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -93,42 +94,48 @@ class TrainingScreenTest : public SharedGlTest {
         gui.sensor.breathStatus = 2;
         gui.sensor.pulseStatus = 2;
         gui.smallButtons.assign(5, toggle());
-        gui.backgroundPhase = 0.0f;
         gui.pulseIntervalMode = 1;
         gui.inMenu = 0;
-        trainingScreenState() = TrainingScreenState{};
+        gui.trainingScreen = TrainingScreenState{};
     }
 
+    // One frame as the program runs it: advanced, then drawn if it is a training frame.
     static std::vector<FeedbackPrimitive> frame() {
-        return captureFeedback([] { gui.drawTraining(); });
+        const Frame advanced = advanceFrame().frame;
+        return captureFeedback([&] {
+            if (!advanced.menuShown) gui.drawTraining(Viewport{});
+        });
     }
 
     static void startPhase(std::int32_t phase, std::int32_t beat) {
         gui.session.phase = phase;
         gui.session.beatInPhase = beat;
-        gui.session.phaseChanged = true;
+        gui.trainingScreen.phaseStarted = true;
     }
 
 };
 
 TEST_F(TrainingScreenTest, InMenuIssuesNothingAndChangesNothing) {
     gui.inMenu = 1;
-    gui.backgroundPhase = 0.7f;
-    gui.session.phaseChanged = true;
-    gui.session.phaseGlow = {0.5f, 0.5f, 0.5f, 0.5f};
+    TrainingScreenState& state = gui.trainingScreen;
+    state.ornamentPhase = 0.7f;
+    state.phaseStarted = true;
+    state.phaseGlow = {0.5f, 0.5f, 0.5f, 0.5f};
     gui.session.cyclesLeft = 0;
-    trainingScreenState() = {0.3f, 0.1f, 0.05f};
+    state.barFill = 0.3f;
+    state.pacerRadius = 0.1f;
+    state.breathRadius = 0.05f;
     glDisable(GL_BLEND);
     glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
 
     EXPECT_TRUE(frame().empty());
 
-    EXPECT_EQ(gui.backgroundPhase, 0.7f);
-    EXPECT_TRUE(gui.session.phaseChanged);
-    EXPECT_EQ(gui.session.phaseGlow[0], 0.5f);
-    EXPECT_EQ(trainingScreenState().barFill, 0.3f);
-    EXPECT_EQ(trainingScreenState().pacerRadius, 0.1f);
-    EXPECT_EQ(trainingScreenState().breathRadius, 0.05f);
+    EXPECT_EQ(state.ornamentPhase, 0.7f);
+    EXPECT_TRUE(state.phaseStarted);
+    EXPECT_EQ(state.phaseGlow[0], 0.5f);
+    EXPECT_EQ(state.barFill, 0.3f);
+    EXPECT_EQ(state.pacerRadius, 0.1f);
+    EXPECT_EQ(state.breathRadius, 0.05f);
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_EQ(colour[0], 0.25f);
@@ -142,13 +149,13 @@ TEST_F(TrainingScreenTest, FirstFrameOfEachPhaseReseedsAndConsumesTheFlag) {
     const float radii[4] = {0.01f, 0.19f, 0.19f, 0.01f};
     for (std::int32_t phase = 0; phase < 4; ++phase) {
         SCOPED_TRACE(phase);
-        trainingScreenState().barFill = 0.3f;
-        trainingScreenState().pacerRadius = 0.1f;
+        gui.trainingScreen.barFill = 0.3f;
+        gui.trainingScreen.pacerRadius = 0.1f;
         startPhase(phase, 0);
         const auto prims = frame();
-        EXPECT_FALSE(gui.session.phaseChanged);
-        EXPECT_FLOAT_EQ(trainingScreenState().barFill, fills[phase]);
-        EXPECT_FLOAT_EQ(trainingScreenState().pacerRadius, radii[phase]);
+        EXPECT_FALSE(gui.trainingScreen.phaseStarted);
+        EXPECT_FLOAT_EQ(gui.trainingScreen.barFill, fills[phase]);
+        EXPECT_FLOAT_EQ(gui.trainingScreen.pacerRadius, radii[phase]);
         // The disc's first vertex is straight above its centre (0, 0.2).
         const auto disc = only(prims, Element::Disc);
         ASSERT_FALSE(disc.empty());
@@ -184,13 +191,13 @@ TEST_F(TrainingScreenTest, PhaseWordInThePhaseTint) {
 // toward the beats per frame; the other bars are drawn full, the current one glows.
 TEST_F(TrainingScreenTest, CurrentBarEasesTowardTheBeatsAndOthersAreFull) {
     gui.session.phaseBeats = {4, 4, 2, 2};
-    gui.session.phaseGlow = {0.5f, 0.5f, 0.5f, 0.05f};
+    gui.trainingScreen.phaseGlow = {0.5f, 0.5f, 0.5f, 0.05f};
     startPhase(1, 1); // top bar, target -0.9 + 1.8/4 = -0.45
     auto prims = frame();
-    EXPECT_NEAR(trainingScreenState().barFill, -0.9f + 0.045f, 1e-6);
-    EXPECT_EQ(gui.session.phaseGlow[1], 1.0f);
-    EXPECT_NEAR(gui.session.phaseGlow[0], 0.49f, 1e-6);
-    EXPECT_LE(gui.session.phaseGlow[3], 0.05f);
+    EXPECT_NEAR(gui.trainingScreen.barFill, -0.9f + 0.045f, 1e-6);
+    EXPECT_EQ(gui.trainingScreen.phaseGlow[1], 1.0f);
+    EXPECT_NEAR(gui.trainingScreen.phaseGlow[0], 0.49f, 1e-6);
+    EXPECT_LE(gui.trainingScreen.phaseGlow[3], 0.05f);
 
     // Bars by colour: left red, top green above, right blue, bottom green below.
     float topEnd = -2.0f, leftEnd = -2.0f, rightEnd = 2.0f;
@@ -204,18 +211,18 @@ TEST_F(TrainingScreenTest, CurrentBarEasesTowardTheBeatsAndOthersAreFull) {
             }
         }
     }
-    EXPECT_NEAR(topEnd, trainingScreenState().barFill, kEps);
+    EXPECT_NEAR(topEnd, gui.trainingScreen.barFill, kEps);
     EXPECT_NEAR(leftEnd, 0.9f, kEps);
     EXPECT_NEAR(rightEnd, -0.9f, kEps);
 
     for (int i = 0; i < 300; ++i)
         frame();
-    EXPECT_NEAR(trainingScreenState().barFill, -0.45f, 1e-3);
+    EXPECT_NEAR(gui.trainingScreen.barFill, -0.45f, 1e-3);
 
     // A bar ahead of its target is not pulled back.
-    trainingScreenState().barFill = 0.5f;
+    gui.trainingScreen.barFill = 0.5f;
     frame();
-    EXPECT_EQ(trainingScreenState().barFill, 0.5f);
+    EXPECT_EQ(gui.trainingScreen.barFill, 0.5f);
 }
 
 TEST_F(TrainingScreenTest, PacerGrowsOverInhaleHoldsInPausesShrinksOverExhale) {
@@ -223,28 +230,28 @@ TEST_F(TrainingScreenTest, PacerGrowsOverInhaleHoldsInPausesShrinksOverExhale) {
     startPhase(0, 2); // the inhale's last beat: target 0.2
     for (int i = 0; i < 400; ++i)
         frame();
-    EXPECT_NEAR(trainingScreenState().pacerRadius, 0.2f, 1e-3);
+    EXPECT_NEAR(gui.trainingScreen.pacerRadius, 0.2f, 1e-3);
 
-    trainingScreenState().pacerRadius = 0.15f;
+    gui.trainingScreen.pacerRadius = 0.15f;
     gui.session.phase = 1;
     for (int i = 0; i < 50; ++i)
         frame();
-    EXPECT_EQ(trainingScreenState().pacerRadius, 0.15f);
+    EXPECT_EQ(gui.trainingScreen.pacerRadius, 0.15f);
     gui.session.phase = 3;
     for (int i = 0; i < 50; ++i)
         frame();
-    EXPECT_EQ(trainingScreenState().pacerRadius, 0.15f);
+    EXPECT_EQ(gui.trainingScreen.pacerRadius, 0.15f);
 
     startPhase(2, 1); // seeded at 0.19, target 0.01 + 0.19/2
     frame();
-    EXPECT_LT(trainingScreenState().pacerRadius, 0.19f);
+    EXPECT_LT(gui.trainingScreen.pacerRadius, 0.19f);
     for (int i = 0; i < 400; ++i)
         frame();
-    EXPECT_NEAR(trainingScreenState().pacerRadius, 0.105f, 1e-3);
+    EXPECT_NEAR(gui.trainingScreen.pacerRadius, 0.105f, 1e-3);
 }
 
 TEST_F(TrainingScreenTest, BreathRingFollowsTheBreathAndShowsOnlyWhenTheSensorIsReady) {
-    TrainingScreenState& state = trainingScreenState();
+    TrainingScreenState& state = gui.trainingScreen;
     gui.session.phase = 1;
     gui.sensor.breathIndicator = 1.0f; // breathing in during a pause
     state.breathRadius = 0.5f;
@@ -394,8 +401,7 @@ TEST_F(TrainingScreenTest, HideTogglesHideExactlyTheirElementWhileStateMoves) {
         gui.session.phaseBeats = {3, 1, 3, 1};
         gui.session.cyclesLeft = 7;
         gui.sensor.breathIndicator = 1.0f;
-        gui.backgroundPhase = 0.0f;
-        trainingScreenState() = TrainingScreenState{};
+        gui.trainingScreen = TrainingScreenState{};
         gui.smallButtons.assign(5, toggle());
         if (hidden < 5) gui.smallButtons[hidden].raised = 0;
         startPhase(0, 1);
@@ -409,8 +415,8 @@ TEST_F(TrainingScreenTest, HideTogglesHideExactlyTheirElementWhileStateMoves) {
     };
 
     const auto all = countElements(run(5));
-    const TrainingScreenState shownState = trainingScreenState();
-    const float shownPhase = gui.backgroundPhase;
+    const TrainingScreenState shownState = gui.trainingScreen;
+    const float shownPhase = gui.trainingScreen.ornamentPhase;
     for (const auto& [t, gone] : cases) {
         SCOPED_TRACE(static_cast<int>(t));
         for (Element e : gone)
@@ -421,10 +427,10 @@ TEST_F(TrainingScreenTest, HideTogglesHideExactlyTheirElementWhileStateMoves) {
             EXPECT_GT(n, 0) << static_cast<int>(element);
             EXPECT_EQ(counts[element], hidden ? 0 : n) << static_cast<int>(element);
         }
-        EXPECT_EQ(trainingScreenState().barFill, shownState.barFill);
-        EXPECT_EQ(trainingScreenState().pacerRadius, shownState.pacerRadius);
-        EXPECT_EQ(trainingScreenState().breathRadius, shownState.breathRadius);
-        EXPECT_EQ(gui.backgroundPhase, shownPhase);
+        EXPECT_EQ(gui.trainingScreen.barFill, shownState.barFill);
+        EXPECT_EQ(gui.trainingScreen.pacerRadius, shownState.pacerRadius);
+        EXPECT_EQ(gui.trainingScreen.breathRadius, shownState.breathRadius);
+        EXPECT_EQ(gui.trainingScreen.ornamentPhase, shownPhase);
     }
     EXPECT_NEAR(shownPhase, 10 * 0.031415927f, 1e-5);
 }

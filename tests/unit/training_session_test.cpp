@@ -1,40 +1,43 @@
-// The pacer: beat steps, phase cues, cycle closing, halting, restarts and the tick wrap.
+// The pacer: beat steps, the cues and phase starts they report, cycle closing, halting,
+// restarts and the tick wrap.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/session_flow.hpp"
 #include "brix_message.hpp"
 #include "gui/gui.hpp"
 #include "platform/ticks.hpp"
 #include "training/menu_actions.hpp"
 #include "training/presets.hpp"
-#include "training/sound_cues.hpp"
+#include "training/row_actions.hpp"
 
 namespace {
 
-// A fresh Gui with the start-up session (goal 7, level 1), a settable clock and captured cues.
+// A fresh Gui with the start-up session (goal 7, level 1), a settable clock, and the cues the
+// pacer's steps ask for.
 class Pacer : public ::testing::Test {
   protected:
     void SetUp() override {
         setTickOverride(now);
         gui = Gui();
         gui.session.applyGoal(7, 1);
-        setCueObserver([this](const std::string& command) { cues.emplace_back(beat, command); });
     }
     void TearDown() override {
-        setCueObserver(nullptr);
         clearTickOverride();
         gui = Gui();
     }
 
     // One pulse beat `ms` after the previous one, as the frame driver delivers it.
-    void beatAfter(std::uint32_t ms) {
+    PacerStep beatAfter(std::uint32_t ms) {
         now += ms;
         setTickOverride(now);
         ++beat;
-        gui.session.onBeat(gui.inMenu != 0);
+        const PacerStep step = gui.session.onBeat(gui.inMenu != 0);
+        if (step.cue) cues.emplace_back(beat, step.cue);
+        return step;
     }
     void beats(int count) {
         for (int i = 0; i < count; ++i)
@@ -55,9 +58,9 @@ class Pacer : public ::testing::Test {
 using Cues = std::vector<std::pair<int, std::string>>;
 
 TEST_F(Pacer, StartUpFormulaCuesPhasesAndClosesTenCycles) {
-    gui.session.restart();
+    startSession();
     EXPECT_EQ(gui.inMenu, 0);
-    EXPECT_TRUE(gui.session.phaseChanged);
+    EXPECT_TRUE(gui.trainingScreen.phaseStarted);
 
     beats(1);
     EXPECT_TRUE(cues.empty()) << "the first inhale begins silently";
@@ -80,7 +83,9 @@ TEST_F(Pacer, StartUpFormulaCuesPhasesAndClosesTenCycles) {
     beats(80);
     EXPECT_EQ(gui.session.cyclesLeft, 1);
     EXPECT_EQ(gui.session.cycleMeans.size(), 9u);
-    beats(1);
+    const PacerStep last = beatAfter(1000);
+    EXPECT_TRUE(last.phaseStarted && last.cycleStarted && last.sessionOver);
+    EXPECT_EQ(last.intervalMs, 1000u);
     EXPECT_EQ(beat, 91);
     EXPECT_EQ(gui.session.cyclesLeft, 0);
     EXPECT_EQ(gui.session.cycleMeans.size(), 10u);
@@ -94,7 +99,7 @@ TEST_F(Pacer, StartUpFormulaCuesPhasesAndClosesTenCycles) {
 
 TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
     gui.session.phaseBeats = {3, 0, 3, 0};
-    gui.session.restart();
+    startSession();
     beats(13);
     EXPECT_EQ(cues, (Cues{{4, "play ./img/3.wav"},
                           {7, "play ./img/1.wav"},
@@ -109,7 +114,7 @@ TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
     cues.clear();
     goalRowClicked(10);
     ASSERT_EQ(gui.session.phaseBeats, (BreathFormula{4, 2, 4, 0}));
-    gui.session.restart();
+    startSession();
     beat = 0;
     beats(11);
     EXPECT_EQ(cues,
@@ -121,7 +126,7 @@ TEST_F(Pacer, ZeroPausesAreSkippedWithTheNextPhasesCue) {
 // first beat, nor what a halted session had measured when Space restarted it.
 TEST_F(Pacer, UnevenBeatsGiveTheCycleMeanOverItsOwnIntervals) {
     gui.session.phaseBeats = {1, 0, 1, 0};
-    gui.session.restart();
+    startSession();
     beatAfter(4000); // the wait before the session
     beatAfter(900);  // exhale
     beatAfter(1200); // inhale: the first cycle closes
@@ -133,7 +138,7 @@ TEST_F(Pacer, UnevenBeatsGiveTheCycleMeanOverItsOwnIntervals) {
     beatAfter(800); // half a cycle, then Enter, a long wait and Space
     gui.inMenu = 1;
     now += 20000;
-    gui.session.restart();
+    startSession();
     beatAfter(650);
     beatAfter(610);
     beatAfter(590);
@@ -141,7 +146,7 @@ TEST_F(Pacer, UnevenBeatsGiveTheCycleMeanOverItsOwnIntervals) {
 }
 
 TEST_F(Pacer, BeatsWhileHaltedChangeNothing) {
-    gui.session.restart();
+    startSession();
     beats(4);
     gui.inMenu = 1; // Enter
     const TrainingSession before = gui.session;
@@ -158,13 +163,13 @@ TEST_F(Pacer, BeatsWhileHaltedChangeNothing) {
 }
 
 TEST_F(Pacer, RestartAfterEnterInMidPhaseBeginsAtTheFirstBeat) {
-    gui.session.restart();
+    startSession();
     beats(13); // second cycle, in the pause after the inhale
     ASSERT_EQ(gui.session.phase, 1);
     ASSERT_EQ(gui.session.beatInPhase, 3);
-    gui.inMenu = 1;        // Enter
-    now += 7000;           // the user waits in the menu
-    gui.session.restart(); // Space
+    gui.inMenu = 1; // Enter
+    now += 7000;    // the user waits in the menu
+    startSession(); // Space
     EXPECT_EQ(gui.inMenu, 0);
     EXPECT_EQ(gui.session.phase, 0);
     EXPECT_EQ(gui.session.beatInPhase, 0);
@@ -187,7 +192,7 @@ TEST_F(Pacer, TickWrapBetweenTwoBeatsStillMeasuresTheInterval) {
     now = 0xFFFFFE00u;
     setTickOverride(now);
     gui.session.applyGoal(7, 1);
-    gui.session.restart();
+    startSession();
     beatAfter(0x180); // lands on 0xFFFFFF80
     beatAfter(0x300); // wraps to 0x00000280
     EXPECT_EQ(gui.session.lastBeatTick, 0x280u);
@@ -197,18 +202,18 @@ TEST_F(Pacer, TickWrapBetweenTwoBeatsStillMeasuresTheInterval) {
 }
 
 TEST_F(Pacer, GoalAndLevelChangesResetCountersButNotTheSessionLength) {
-    gui.session.restart();
+    startSession();
     beats(91);
     ASSERT_EQ(gui.session.cyclesLeft, 0);
     gui.inMenu = 1; // the training screen returns to the menu
-    gui.session.phaseChanged = false;
+    gui.trainingScreen.phaseStarted = false;
 
     now += 3000;
     setTickOverride(now);
     gui.session.applyGoal(9, 2);
     EXPECT_EQ(gui.session.phaseBeats, (BreathFormula{2, 8, 4, 8}));
     EXPECT_EQ(gui.session.cyclesLeft, 0);
-    EXPECT_FALSE(gui.session.phaseChanged);
+    EXPECT_FALSE(gui.trainingScreen.phaseStarted);
     EXPECT_EQ(gui.inMenu, 1);
     EXPECT_EQ(gui.session.lastBeatTick, now);
     EXPECT_TRUE(gui.session.beatIntervals.empty());
@@ -231,7 +236,7 @@ TEST_F(Pacer, GoalAndLevelChangesResetCountersButNotTheSessionLength) {
 // marked a gap's, or a rise without its interval after such a stretch) steps the pacer but
 // counts in neither the cycle's mean nor the graph.
 TEST_F(Pacer, CarriedIntervalsDriveTheSessionAndGapsCountNowhere) {
-    gui.session.restart();
+    startSession();
     SensorState& sensor = gui.sensor;
     const auto rise = [&](std::uintptr_t interval, std::intptr_t gap, std::uint32_t tick) {
         sensor.onMessage(0x10000, 0x490000, tick); // fall (and arm)
