@@ -28,6 +28,7 @@ class PromptOverlayTest : public SharedGlTest {
         ASSERT_TRUE(contextOk());
         setCueObserver([this](const std::string& command) { cues.push_back(command); });
         gui.sensor = SensorState{};
+        gui.session = TrainingSession{};
         gui.inMenu = 0;
         glEnable(GL_TEXTURE_2D);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -78,6 +79,16 @@ TEST_F(PromptOverlayTest, NotShownWhenPulseIsReadyOrInTheMenu) {
     EXPECT_FALSE(overlayShown(&prims));
     EXPECT_TRUE(prims.empty());
     EXPECT_TRUE(cues.empty());
+}
+
+// The frame in which the last cycle has closed is the session's last: drawn without the
+// warning or its sound, and the menu follows.
+TEST_F(PromptOverlayTest, NotShownInTheFrameThatEndsTheSession) {
+    gui.sensor.pulseStatus = 1;
+    gui.session.cyclesLeft = 0;
+    EXPECT_FALSE(overlayShown());
+    EXPECT_TRUE(cues.empty());
+    EXPECT_EQ(gui.inMenu, 1);
 }
 
 // Each line starts at its raster position in front of the training screen, in red.
