@@ -24,6 +24,7 @@ struct Line {
 struct Value {
     double number;
     std::size_t line;
+    signed char breath = -1; // 1 in, 0 out, -1 none
 };
 
 std::string_view trim(std::string_view s) {
@@ -76,8 +77,9 @@ std::string notAnInterval(std::size_t line, std::string_view field) {
 }
 
 // Converts to milliseconds (seconds when `seconds`, or by the median when not known) and
-// checks every value against the range of a heartbeat.
-Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s, 0 unknown */) {
+// checks every value against the range of a heartbeat; a glitch takes its breath along.
+Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s, 0 unknown */,
+                 bool withBreath = false) {
     Recording out;
     if (values.empty()) {
         out.error = "the file holds no intervals";
@@ -99,6 +101,7 @@ Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s
         const double ms = v.number * scale;
         if (ms >= kShortestIntervalMs && ms <= kLongestIntervalMs) {
             out.intervalsMs.push_back(ms);
+            if (withBreath) out.breath.push_back(v.breath);
         } else {
             ++out.skipped;
             if (firstGlitch == nullptr) firstGlitch = &v;
@@ -108,6 +111,7 @@ Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s
         char number[32];
         const double ms = firstGlitch->number * scale;
         const auto written = std::to_chars(number, number + sizeof number, ms);
+        out.breath.clear();
         out.error = atLine(firstGlitch->line,
                            std::string(number, written.ptr) +
                                " ms is not a heartbeat interval (200 to 3000 ms), nor is any "
@@ -172,6 +176,17 @@ int intervalColumnUnit(std::string_view name) {
     return -1;
 }
 
+// The interval column of the program's own session record, taken when no other is named.
+constexpr std::string_view kRecordIntervalKey = "intervalms";
+constexpr std::string_view kBreathKey = "breath";
+
+// A breath field: "1" in, "0" out, empty (or missing) for no value; false for anything else.
+bool parseBreath(std::string_view field, signed char& breath) {
+    field = trim(field);
+    breath = field == "1" ? 1 : field == "0" ? 0 : -1;
+    return breath >= 0 || field.empty();
+}
+
 Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
     const std::string_view head = lines[header].text;
     char separator = ',';
@@ -193,6 +208,15 @@ Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
             unit = u;
         }
     }
+    for (std::size_t i = 0; i < names.size() && column == names.size(); ++i)
+        if (columnKey(names[i]) == kRecordIntervalKey) {
+            column = i;
+            unit = 1;
+        }
+    std::size_t breathColumn = names.size();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (columnKey(names[i]) == kBreathKey) breathColumn = i;
+    const bool withBreath = breathColumn != names.size();
     if (column == names.size())
         return failed(atLine(lines[header].number,
                              "no interval column in the header (name one rr, ibi, "
@@ -206,9 +230,14 @@ Recording readCsv(const std::vector<Line>& lines, std::size_t header) {
         if (column >= fields.size() || !parseNumber(fields[column], number))
             return failed(
                 notAnInterval(lines[i].number, column < fields.size() ? fields[column] : s));
-        values.push_back({number, lines[i].number});
+        signed char breath = -1;
+        if (withBreath && breathColumn < fields.size() &&
+            !parseBreath(fields[breathColumn], breath))
+            return failed(atLine(lines[i].number, "'" + shown(fields[breathColumn]) +
+                                                      "' is not a breath value (1, 0 or empty)"));
+        values.push_back({number, lines[i].number, breath});
     }
-    return finish(values, unit);
+    return finish(values, unit, withBreath);
 }
 
 // A heart-rate-monitor file: [Params] with Interval=238, then [HRData] with one RR a line.

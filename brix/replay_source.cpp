@@ -14,8 +14,10 @@ constexpr int kNoSensor = 3;
 
 } // namespace
 
-ReplaySource::ReplaySource(std::shared_ptr<const std::vector<double>> intervalsMs, bool loop)
-    : intervalsMs_(std::move(intervalsMs)), loop_(loop) {}
+ReplaySource::ReplaySource(std::shared_ptr<const std::vector<double>> intervalsMs, bool loop,
+                           std::shared_ptr<const std::vector<signed char>> breath)
+    : intervalsMs_(std::move(intervalsMs)), loop_(loop),
+      breath_(breath && !breath->empty() ? std::move(breath) : nullptr) {}
 
 ReplaySource::~ReplaySource() {
     stop();
@@ -26,9 +28,19 @@ bool ReplaySource::start(SourceSink& sink, std::string& error) {
         error = "the recording holds no intervals";
         return false;
     }
+    if (breath_ && breath_->size() != intervalsMs_->size()) {
+        error = "the recording's breathing does not match its intervals";
+        return false;
+    }
     stopping_ = false;
     // Told before the first frame can be drawn, so the panels start the same on every run.
-    sink.status(kReady, kNoSensor);
+    // A breath sensor searches until the first beat brings its breathing.
+    if (breath_) {
+        breathStatus_ = kSearching;
+        breathIn_ = false;
+        sink.breath(false, kSearching, programTick());
+    }
+    sink.status(kReady, breath_ ? SourceSink::kBreathAsStreamed : kNoSensor);
     try {
         worker_ = std::thread([this, &sink] { run(sink); });
     } catch (const std::exception& e) {
@@ -60,7 +72,10 @@ void ReplaySource::run(SourceSink& sink) {
         if (i == intervals.size()) {
             if (!loop_) {
                 lock.unlock();
-                sink.status(kSearching, kNoSensor); // like a strap that lost contact
+                // Like a strap that lost contact: neither sensor has a signal any more.
+                if (breath_ && breathStatus_ != kSearching)
+                    sink.breath(false, kSearching, programTick());
+                sink.status(kSearching, breath_ ? SourceSink::kBreathAsStreamed : kNoSensor);
                 return;
             }
             i = 0;
@@ -74,9 +89,26 @@ void ReplaySource::run(SourceSink& sink) {
                 return;
         }
         lock.unlock();
+        if (breath_) handBreath(sink, i, moment);
         sink.timedBeat(intervals[i], moment);
         lock.lock();
         ++i;
+    }
+}
+
+// Only changes are handed over: the breathing or the status. A beat without a value after
+// beats with one is a breath sensor that lost its signal.
+void ReplaySource::handBreath(SourceSink& sink, std::size_t beat, std::uint32_t moment) {
+    const signed char value = (*breath_)[beat];
+    if (value == 0 || value == 1) {
+        if (breathStatus_ == kReady && breathIn_ == (value == 1)) return;
+        breathStatus_ = kReady;
+        breathIn_ = value == 1;
+        sink.breath(breathIn_, kReady, moment);
+    } else if (breathStatus_ != kSearching) {
+        breathStatus_ = kSearching;
+        breathIn_ = false;
+        sink.breath(false, kSearching, moment);
     }
 }
 

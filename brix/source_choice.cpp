@@ -65,7 +65,11 @@ SourceChoice chooseReplay(std::string path) {
     Recording recording = readRecording(text);
     if (!recording.error.empty()) return {{}, path + ": " + recording.error};
     auto intervals = std::make_shared<const std::vector<double>>(std::move(recording.intervalsMs));
-    return {[intervals, loop] { return std::make_unique<ReplaySource>(intervals, loop); }, {}};
+    auto breath = std::make_shared<const std::vector<signed char>>(std::move(recording.breath));
+    return {[intervals, loop, breath] {
+                return std::make_unique<ReplaySource>(intervals, loop, breath);
+            },
+            {}};
 }
 
 // A Bluetooth LE heart-rate strap: the first one found, or the one at an address.

@@ -48,7 +48,7 @@ RecordReadResult parseSessionRecord(std::string_view text) {
     }
     SessionRecordData data;
     int msColumn = -1, intervalColumn = -1, phaseColumn = -1, beatInPhaseColumn = -1,
-        cycleColumn = -1, gapColumn = -1;
+        cycleColumn = -1, gapColumn = -1, breathColumn = -1;
     std::size_t lineNumber = 0, columns = 0;
     bool haveHeader = false;
     while (!text.empty()) {
@@ -74,6 +74,8 @@ RecordReadResult parseSessionRecord(std::string_view text) {
                     cycleColumn = column;
                 else if (fields[i] == "gap")
                     gapColumn = column;
+                else if (fields[i] == "breath")
+                    breathColumn = column;
             }
             if (msColumn < 0 || intervalColumn < 0 || phaseColumn < 0 || cycleColumn < 0) {
                 result.error = lineError(lineNumber, "not a session record (the header lacks "
@@ -94,8 +96,12 @@ RecordReadResult parseSessionRecord(std::string_view text) {
             (beat.phase = phaseFromName(field(phaseColumn))) >= 0 &&
             parseNumber(field(cycleColumn), beat.cycle) && beat.cycle >= 1 &&
             (beatInPhaseColumn < 0 || parseNumber(field(beatInPhaseColumn), beat.beatInPhase)) &&
-            (gapColumn < 0 || field(gapColumn).empty() || field(gapColumn) == "1");
+            (gapColumn < 0 || field(gapColumn).empty() || field(gapColumn) == "1") &&
+            (breathColumn < 0 || field(breathColumn).empty() || field(breathColumn) == "1" ||
+             field(breathColumn) == "0");
         if (good && gapColumn >= 0) beat.gap = field(gapColumn) == "1";
+        if (good && breathColumn >= 0 && !field(breathColumn).empty())
+            beat.breath = field(breathColumn) == "1" ? 1 : 0;
         if (!good) {
             if (data.skippedLines++ == 0)
                 data.firstSkippedLine = static_cast<std::int64_t>(lineNumber);

@@ -13,7 +13,8 @@ struct RecordedBeat {
     std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
     std::int32_t beatInPhase = 0;
     std::int32_t cycle = 1;
-    bool gap = false; // the interval reaches across a stretch without a ready pulse
+    bool gap = false;        // the interval reaches across a stretch without a ready pulse
+    signed char breath = -1; // 1 breathing in, 0 out, -1 the breath sensor not ready
 };
 
 struct SessionRecordData {
@@ -31,8 +32,9 @@ struct RecordReadResult {
 };
 
 // Parses the text of a record. The header names the columns (in any order; unknown ones are
-// ignored); ms, interval_ms, phase and cycle must be there, gap may be (1 or empty). Rows that do not parse are
-// skipped and counted; a record without one good row is an error.
+// ignored); ms, interval_ms, phase and cycle must be there, gap may be (1 or empty), breath
+// may be (1, 0 or empty). Rows that do not parse are skipped and counted; a record without one
+// good row is an error.
 RecordReadResult parseSessionRecord(std::string_view text);
 // Reads and parses a file; the error names the file.
 RecordReadResult readSessionRecord(const std::string& path);

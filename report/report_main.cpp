@@ -15,9 +15,10 @@ const char* kUsage =
     "Usage: halvent-report RECORD.csv... [-o FILE.png|FILE.svg|FILE.html] [--html]\n"
     "\n"
     "Draws a session record of halvent: the heart rate beat by beat over the breathing\n"
-    "phases, the mean of each cycle, and the session's figures. With several records the\n"
-    "last one is drawn beat by beat and a second panel shows the trend of RMSSD and of the\n"
-    "inhale - exhale heart-rate difference over the sessions.\n"
+    "phases, the mean of each cycle, and the session's figures, with the breathing rate and\n"
+    "how closely it followed the pacer where a breath sensor was ready. With several records\n"
+    "the last one is drawn beat by beat and a second panel shows the trend of RMSSD and of\n"
+    "the inhale - exhale heart-rate difference over the sessions.\n"
     "\n"
     "  -o FILE   where to write (default: beside the last record, .png or .html)\n"
     "  --html    one self-contained HTML page with the picture and a table of the figures\n"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
         session.name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
         session.date = recordDateFromName(path);
         session.figures = figuresOfRecord(*read.record);
+        session.breathing = breathingOfRecord(*read.record);
         session.record = std::move(*read.record);
         sessions.push_back(std::move(session));
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/record_reader.hpp"
+#include "training/breath_figures.hpp"
 #include "training/hrv_figures.hpp"
 
 struct ReportSession {
@@ -12,10 +13,12 @@ struct ReportSession {
     std::string date; // "2026-12-08 10:15", or empty
     SessionRecordData record;
     HrvFigures figures;
+    BreathFigures breathing;
 };
 
 // The figures of a record, computed as the program computes its summary.
 HrvFigures figuresOfRecord(const SessionRecordData& record);
+BreathFigures breathingOfRecord(const SessionRecordData& record);
 
 // Picture sizes in pixels (PNG) or points (SVG): one panel, or two with a trend below.
 inline constexpr int kReportWidth = 1200;

@@ -6,14 +6,16 @@
 #include <optional>
 #include <vector>
 
-// One beat as the figures see it: its interval, where the pacer stood after it, and whether
-// the source doubts it (a strap may flag a beat as unreliable).
+// One beat as the figures see it: its interval, where the pacer stood after it, whether
+// the source doubts it (a strap may flag a beat as unreliable), its time and the breathing.
 struct FigureBeat {
     double intervalMs = 0.0;
     std::int32_t phase = 0; // 0 inhale, 1 hold-in, 2 exhale, 3 hold-out
     std::int32_t cycle = 1; // counted from 1
     bool doubtful = false;
-    bool gap = false; // its interval reaches back across a stretch without a ready pulse
+    bool gap = false;        // its interval reaches back across a stretch without a ready pulse
+    std::int64_t ms = 0;     // since the session's start (a first beat may be early)
+    signed char breath = -1; // 1 breathing in, 0 out, -1 the breath sensor not ready
 };
 
 // Intervals outside this range (ms; 30..200 beats a minute) are artefacts, not heartbeats.
@@ -37,8 +39,8 @@ struct HrvFigures {
 };
 
 // A beat enters the figures when its interval lies within the usable range and it is neither
-// doubtful nor a gap's. The first beat of a session is left out too: its interval reaches back to a beat
-// before the session began (the pacer measures from the last beat it counted).
+// doubtful nor a gap's. The first beat of a session is left out too: its interval reaches back to a
+// beat before the session began (the pacer measures from the last beat it counted).
 bool beatIsUsable(const FigureBeat& beat, bool firstOfSession);
 
 // Successive differences are taken only between two neighbouring usable beats, so a beat left
