@@ -107,11 +107,13 @@ Recording finish(const std::vector<Value>& values, int knownUnit /* 1 ms, 1000 s
             if (firstGlitch == nullptr) firstGlitch = &v;
         }
     }
+    // A breath column without a value (a record made without a breath sensor) is none.
+    if (std::none_of(out.breath.begin(), out.breath.end(), [](signed char b) { return b >= 0; }))
+        out.breath.clear();
     if (out.intervalsMs.empty()) {
         char number[32];
         const double ms = firstGlitch->number * scale;
         const auto written = std::to_chars(number, number + sizeof number, ms);
-        out.breath.clear();
         out.error = atLine(firstGlitch->line,
                            std::string(number, written.ptr) +
                                " ms is not a heartbeat interval (200 to 3000 ms), nor is any "

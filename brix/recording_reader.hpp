@@ -16,7 +16,7 @@ constexpr double kLongestIntervalMs = 3000.0;
 struct Recording {
     std::vector<double> intervalsMs; // in the order recorded; empty when `error` is set
     // Per interval, the breathing at its beat: 1 in, 0 out, -1 no value (the breath sensor
-    // not ready). Empty when the file has no breath column.
+    // not ready). Empty when the file has no breath column or no value in it.
     std::vector<signed char> breath;
     std::size_t skipped = 0; // glitches left out (outside the heartbeat range), with their breath
     std::string error;       // one line naming the problem (and its line), or empty

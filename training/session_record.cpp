@@ -170,14 +170,12 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     }
     char hr[16] = "";
     if (intervalMs > 0) std::snprintf(hr, sizeof hr, "%.1f", 60000.0 / intervalMs);
+    static constexpr const char* kBreathField[] = {"", "0", "1"}; // by breath + 1
     char row[160];
     std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s,%s\n", static_cast<int>(ms),
                   static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
                   static_cast<int>(session.beatInPhase), static_cast<int>(cycle), cueFile.c_str(),
-                  breath < 0    ? ""
-                  : breath == 1 ? "1"
-                                : "0",
-                  gap ? "1" : "");
+                  kBreathField[breath + 1], gap ? "1" : "");
     pending_ += std::to_string(beats_.size()) + row;
 
     if (cycle != lastCycle_) {

@@ -972,6 +972,10 @@ def main():
     import beats_under_load
     SCENARIOS.extend(beats_under_load.SCENARIOS)
     LAST.update(beats_under_load.LAST)
+    # The breathing of a replayed record, through a session, its summary and the report.
+    import breath_replay
+    SCENARIOS.extend(breath_replay.SCENARIOS)
+    LONG.update(breath_replay.LONG)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:

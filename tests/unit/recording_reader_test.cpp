@@ -70,6 +70,8 @@ TEST(RecordingReader, TheProgramsOwnRecordKeepsItsBreathing) {
     // A heartbeat column by its usual name wins over interval_ms.
     EXPECT_EQ(readRecording("interval_ms,rr\n5,800\n").intervalsMs, (std::vector<double>{800}));
     EXPECT_TRUE(readRecording("rr\n640\n655\n").breath.empty());
+    // A record made without a breath sensor replays without one.
+    EXPECT_TRUE(readRecording("interval_ms,breath\n640,\n655,\n").breath.empty());
     EXPECT_EQ(readRecording("rr,breath\n800,1\n810,in\n").error,
               "line 3: 'in' is not a breath value (1, 0 or empty)");
 }
