@@ -4,16 +4,7 @@
 # Static libstdc++, libgcc and winpthread: nothing to ship beyond Windows' own DLLs and brix.dll.
 set(HALVENT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-# Every source of the link but those of other systems (*_sdl.cpp, *_posix.cpp) and the
-# Bluetooth strap's BlueZ client, whose place ble_source_win32.cpp takes.
-file(GLOB HALVENT_BRIX_SOURCES CONFIGURE_DEPENDS brix/*.cpp)
-list(FILTER HALVENT_BRIX_SOURCES EXCLUDE REGEX "(_sdl|_posix|/ble_source|/bus_connection)\\.cpp$")
-add_library(brix SHARED ${HALVENT_BRIX_SOURCES} brix/brix.def)
-target_include_directories(brix PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/brix)
-target_compile_options(brix PRIVATE ${HALVENT_WARNINGS})
-target_link_options(brix PRIVATE ${HALVENT_STATIC_RUNTIME})
-target_link_libraries(brix PRIVATE user32)
-set_target_properties(brix PROPERTIES PREFIX "" OUTPUT_NAME brix) # brix.dll, as the program names it
+add_subdirectory(brix)
 
 file(GLOB HALVENT_CORE_SOURCES CONFIGURE_DEPENDS
      app/*.cpp platform/win32/*.cpp sensor/*.cpp gui/*.cpp training/*.cpp render/*.cpp)

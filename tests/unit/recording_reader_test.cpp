@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "brix/recording_reader.hpp"
+#include "sources/recording_reader.hpp"
 #include "support/test_support.hpp"
 
 namespace {

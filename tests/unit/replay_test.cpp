@@ -15,7 +15,7 @@
 
 #include "app/shell.hpp"
 #include "brix.h"
-#include "brix/pulse_output.hpp"
+#include "link/pulse_output.hpp"
 #include "brix_message.hpp"
 #include "gui/gui.hpp"
 #include "platform/events.hpp"
