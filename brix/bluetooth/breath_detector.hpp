@@ -1,6 +1,8 @@
 // Breathing in or out, from a chest strap's accelerometer samples and their host times.
 #pragma once
 
+#include "brix_message.hpp"
+
 namespace brix {
 
 // The strap tilts and lifts with the chest: a slow swing of a few tens of mG on top of
@@ -11,9 +13,9 @@ namespace brix {
 class BreathDetector {
   public:
     // The breath sensor's status codes, as the link reports them.
-    static constexpr int kSwitchingOn = 0; // the stream has just started
-    static constexpr int kSearching = 1;   // no breathing seen yet, or a movement swamps it
-    static constexpr int kReady = 2;
+    static constexpr int kSwitchingOn = kStatusSwitchingOn; // the stream has just started
+    static constexpr int kSearching = kStatusSearching; // no breathing yet, or a movement swamps it
+    static constexpr int kReady = kStatusReady;
 
     // One sample: its time on the host's clock (s, any origin, not decreasing) and the
     // acceleration along the strap's axes (mG; z points out of the chest). True when

@@ -1,6 +1,7 @@
 // What a connected strap's measurements mean for the pacer: its beats and the pulse status.
 #pragma once
 
+#include "brix_message.hpp"
 #include "bluetooth/hr_measurement.hpp"
 #include "link/sensor_source.hpp"
 
@@ -12,9 +13,9 @@ namespace brix {
 class StrapSignal {
   public:
     // The pulse status codes of the link.
-    static constexpr int kSwitchingOn = 0;
-    static constexpr int kSearching = 1;
-    static constexpr int kReady = 2;
+    static constexpr int kSwitchingOn = kStatusSwitchingOn;
+    static constexpr int kSearching = kStatusSearching;
+    static constexpr int kReady = kStatusReady;
 
     // A connected strap that sends no beat for this long is "searching" again, though it may
     // still notify (no beat detected, or no contact detection). A strap that sends less often

@@ -12,11 +12,8 @@ namespace brix {
 namespace {
 
 constexpr std::uint32_t kHighestUnpostedMessage = 1024; // WM_USER and below are never posted
-constexpr std::uintptr_t kDeviceId = 0x10000;           // device 1 in the high word
 constexpr std::int64_t kLongestHighMs = 1000;
 constexpr std::size_t kMostWaitingRises = 256;
-constexpr int kSearching = 1;
-constexpr int kReady = 2;
 
 } // namespace
 
@@ -54,14 +51,14 @@ std::int64_t PulseOutput::msOfLocked(std::uint32_t tick) {
 }
 
 int PulseOutput::postedPulseLocked() const {
-    return pulseStatus_ == kReady && schedule_.learning() ? kSearching : pulseStatus_;
+    return pulseStatus_ == kStatusReady && schedule_.learning() ? kStatusSearching : pulseStatus_;
 }
 
 void PulseOutput::batch(const std::vector<double>& rrMs, std::uint32_t arrivedTick) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     queueLocked(schedule_.batch(rrMs, msOfLocked(arrivedTick)));
-    if (postedPulseLocked() != postedPulse_) postLocked(0); // the delay is learned: ready
+    if (postedPulseLocked() != postedPulse_) postLocked(false); // the delay is learned: ready
 }
 
 void PulseOutput::timedBeat(double rrMs, std::uint32_t momentTick) {
@@ -107,7 +104,7 @@ void PulseOutput::breath(bool in, int status, std::uint32_t momentTick) {
         breaths_.clear();
         breathIn_ = in; // no thread: shown at once rather than never
         breathStatus_ = status & 3;
-        postLocked(0);
+        postLocked(false);
         return;
     }
     wake_.notify_all();
@@ -121,17 +118,17 @@ void PulseOutput::status(int pulse, int breath) {
         // The source speaks for its breath sensor again: what was streamed is over.
         breaths_.clear();
         breathStatus_ = breath & 3;
-        if (breathStatus_ != kReady) breathIn_ = false;
+        if (breathStatus_ != kStatusReady) breathIn_ = false;
     }
     // Not ready: contact lost, a silence, a drop. What comes after is a new stretch.
-    if (pulseStatus_ != kReady) schedule_.restart();
-    postLocked(0);
+    if (pulseStatus_ != kStatusReady) schedule_.restart();
+    postLocked(false);
 }
 
 void PulseOutput::deviceLost() {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
-    postLocked(kDisconnectedBit);
+    postLocked(true);
 }
 
 void PulseOutput::pattern(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick) {
@@ -140,26 +137,24 @@ void PulseOutput::pattern(std::uintptr_t wParam, std::intptr_t lParam, std::uint
     postSensorMessageAt(window_, message_, wParam, lParam, tick); // a failed post is ignored
 }
 
-void PulseOutput::postLocked(std::uintptr_t extraBits, const Rise* rise) {
+void PulseOutput::postLocked(bool deviceLost, const Rise* rise) {
     postedPulse_ = postedPulseLocked();
     if (window_ == nullptr || message_ <= kHighestUnpostedMessage) return;
-    const std::uintptr_t pulse = pulseHigh_ ? 1 : 0;
-    const std::uintptr_t breath = breathIn_ ? 1 : 0;
-    std::uintptr_t wParam = kDeviceId | (pulse * kPulseBit) | (breath * kBreathBit) | extraBits;
-    // The status byte carries copies of both signals (bits 4 and 7).
-    const auto statusByte = static_cast<std::uintptr_t>(
-        1 | (postedPulse_ << 2) | (pulse << 4) | (breathStatus_ << 5) | (breath << 7));
-    auto lParam = static_cast<std::intptr_t>(statusByte << 16);
+    SensorMessage m;
+    m.breathIn = breathIn_;
+    m.pulseHigh = pulseHigh_;
+    m.deviceLost = deviceLost;
+    m.breathStatus = breathStatus_;
+    m.pulseStatus = postedPulse_;
     if (rise == nullptr) {
-        postSensorMessage(window_, message_, wParam, lParam);
+        postSensorMessage(window_, message_, sensorWParam(m), sensorLParam(m));
         return;
     }
     const double ms = std::round(rise->intervalMs);
-    const auto intervalMs = static_cast<std::uint32_t>(std::clamp(ms, 1.0, 65535.0));
-    wParam |= beatIntervalBits(intervalMs);
-    // An interval the message cannot hold is no heartbeat: it counts nowhere.
-    if (rise->gap || intervalMs > kLongestCarriedIntervalMs) lParam |= kBeatGapBit;
-    postSensorMessageAt(window_, message_, wParam, lParam, static_cast<std::uint32_t>(rise->at));
+    m.beatIntervalMs = static_cast<std::uint32_t>(std::clamp(ms, 1.0, 65535.0));
+    m.beatAfterGap = rise->gap;
+    postSensorMessageAt(window_, message_, sensorWParam(m), sensorLParam(m),
+                        static_cast<std::uint32_t>(rise->at));
 }
 
 // Sleeps until the next edge: a fall half way to the next beat (at least one level's length
@@ -174,7 +169,7 @@ void PulseOutput::run() {
             breathIn_ = breaths_.front().in;
             breathStatus_ = breaths_.front().status;
             breaths_.pop_front();
-            postLocked(0);
+            postLocked(false);
             continue;
         }
         std::int64_t next = std::numeric_limits<std::int64_t>::max();
@@ -185,7 +180,7 @@ void PulseOutput::run() {
             if (now >= fall) {
                 pulseHigh_ = false;
                 lastEdgeAt_ = now;
-                postLocked(0);
+                postLocked(false);
                 continue;
             }
             next = fall;
@@ -202,7 +197,7 @@ void PulseOutput::run() {
                 lastEdgeAt_ = at;
                 fallAt_ = at + std::max(high, kShortestLevelMs);
                 const Rise posted{at, rise.intervalMs, rise.gap};
-                postLocked(0, &posted);
+                postLocked(false, &posted);
                 continue;
             }
             next = at;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "link/beat_schedule.hpp"
+#include "brix_message.hpp"
 #include "link/sensor_source.hpp"
 
 namespace brix {
@@ -58,7 +59,7 @@ class PulseOutput final : public SourceSink {
     void queueLocked(const std::vector<BeatSchedule::Shown>& shown);
     int postedPulseLocked() const;
     // Posts the current signals and status; a rise with its beat and moment.
-    void postLocked(std::uintptr_t extraBits, const Rise* rise = nullptr);
+    void postLocked(bool deviceLost, const Rise* rise = nullptr);
     // The program's clock, unwrapped to 64 bits so the schedule never sees a wrap.
     std::int64_t nowLocked();
     std::int64_t msOfLocked(std::uint32_t tick);
@@ -79,7 +80,7 @@ class PulseOutput final : public SourceSink {
     std::int64_t fallAt_ = 0;
     std::int64_t lastEdgeAt_ = 0; // the last rise or fall
     int pulseStatus_ = 0;         // as the source reports it
-    int breathStatus_ = 3;
+    int breathStatus_ = kStatusNoSensor;
     bool breathIn_ = false;
     int postedPulse_ = -1;
 };

@@ -25,8 +25,8 @@ public:
     // that ended at `momentTick`, the program tick it stands for.
     virtual void timedBeat(double rrMs, std::uint32_t momentTick) = 0;
 
-    // The sensors' status codes: 0 switching on, 1 searching for a signal, 2 ready; 3 for a
-    // sensor the source does not have (its panel then stays as it is). A source whose breath
+    // The sensors' status codes (kStatus... of the sensor message): switching on, searching for
+    // a signal, ready, or no such sensor (its panel then stays as it is). A source whose breath
     // sensor streams gives kBreathAsStreamed: the breath status stays as breath() last set it.
     static constexpr int kBreathAsStreamed = -1;
     virtual void status(int pulse, int breath) = 0;

@@ -3,17 +3,10 @@
 
 #include <cmath>
 
+#include "brix_message.hpp"
 #include "os/post_message.hpp"
 
 namespace brix {
-namespace {
-
-constexpr int kReady = 2;
-constexpr int kSearching = 1;
-constexpr int kNoSensor = 3;
-
-} // namespace
-
 ReplaySource::ReplaySource(std::shared_ptr<const std::vector<double>> intervalsMs, bool loop,
                            std::shared_ptr<const std::vector<signed char>> breath)
     : intervalsMs_(std::move(intervalsMs)), loop_(loop),
@@ -36,11 +29,11 @@ bool ReplaySource::start(SourceSink& sink, std::string& error) {
     // Told before the first frame can be drawn, so the panels start the same on every run.
     // A breath sensor searches until the first beat brings its breathing.
     if (breath_) {
-        breathStatus_ = kSearching;
+        breathStatus_ = kStatusSearching;
         breathIn_ = false;
-        sink.breath(false, kSearching, programTick());
+        sink.breath(false, kStatusSearching, programTick());
     }
-    sink.status(kReady, breath_ ? SourceSink::kBreathAsStreamed : kNoSensor);
+    sink.status(kStatusReady, breath_ ? SourceSink::kBreathAsStreamed : kStatusNoSensor);
     try {
         worker_ = std::thread([this, &sink] { run(sink); });
     } catch (const std::exception& e) {
@@ -73,9 +66,9 @@ void ReplaySource::run(SourceSink& sink) {
             if (!loop_) {
                 lock.unlock();
                 // Like a strap that lost contact: neither sensor has a signal any more.
-                if (breath_ && breathStatus_ != kSearching)
-                    sink.breath(false, kSearching, programTick());
-                sink.status(kSearching, breath_ ? SourceSink::kBreathAsStreamed : kNoSensor);
+                if (breath_ && breathStatus_ != kStatusSearching)
+                    sink.breath(false, kStatusSearching, programTick());
+                sink.status(kStatusSearching, breath_ ? SourceSink::kBreathAsStreamed : kStatusNoSensor);
                 return;
             }
             i = 0;
@@ -101,14 +94,14 @@ void ReplaySource::run(SourceSink& sink) {
 void ReplaySource::handBreath(SourceSink& sink, std::size_t beat, std::uint32_t moment) {
     const signed char value = (*breath_)[beat];
     if (value == 0 || value == 1) {
-        if (breathStatus_ == kReady && breathIn_ == (value == 1)) return;
-        breathStatus_ = kReady;
+        if (breathStatus_ == kStatusReady && breathIn_ == (value == 1)) return;
+        breathStatus_ = kStatusReady;
         breathIn_ = value == 1;
-        sink.breath(breathIn_, kReady, moment);
-    } else if (breathStatus_ != kSearching) {
-        breathStatus_ = kSearching;
+        sink.breath(breathIn_, kStatusReady, moment);
+    } else if (breathStatus_ != kStatusSearching) {
+        breathStatus_ = kStatusSearching;
         breathIn_ = false;
-        sink.breath(false, kSearching, moment);
+        sink.breath(false, kStatusSearching, moment);
     }
 }
 

@@ -13,16 +13,15 @@ namespace {
 constexpr std::uint32_t kStepPeriodMs = 500;
 constexpr std::uint32_t kBeatIntervalMs = 2 * kStepPeriodMs; // a rise every other step
 
-// One pattern step: breath on for steps 3..5, a pulse rise at every odd step; both status
-// codes 2 (ready), with copies of the two signals in the status byte. Each rise carries the
-// 1000 ms since the one before.
+// One pattern step: breath on for steps 3..5, a pulse rise at every odd step; both sensors
+// ready. Each rise carries the 1000 ms since the one before.
 void postStep(SourceSink& sink, int step, std::uint32_t moment) {
-    const std::uintptr_t breath = step >= 3 ? 1 : 0;
-    const std::uintptr_t pulse = static_cast<std::uintptr_t>(step % 2);
-    const std::uintptr_t wParam =
-        0x10000u | (pulse * 2) | breath | (pulse * beatIntervalBits(kBeatIntervalMs));
-    const std::uintptr_t lParam = 0x490000u | (((breath * 8) | pulse) << 20);
-    sink.pattern(wParam, static_cast<std::intptr_t>(lParam), moment);
+    SensorMessage m;
+    m.breathIn = step >= 3;
+    m.pulseHigh = step % 2 == 1;
+    m.breathStatus = m.pulseStatus = kStatusReady;
+    m.beatIntervalMs = m.pulseHigh ? kBeatIntervalMs : 0;
+    sink.pattern(sensorWParam(m), sensorLParam(m), moment);
 }
 
 } // namespace

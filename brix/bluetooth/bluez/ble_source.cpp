@@ -3,6 +3,7 @@
 
 #include "bluetooth/breath_stream.hpp"
 #include "bluetooth/bluez/bus_connection.hpp"
+#include "brix_message.hpp"
 #include "bluetooth/hr_measurement.hpp"
 #include "bluetooth/pmd_frame.hpp"
 #include "os/post_message.hpp"
@@ -35,8 +36,6 @@ constexpr const char* kMeasurement = "00002a37-0000-1000-8000-00805f9b34fb";
 // streams its accelerometer: the breath sensor.
 constexpr const char* kControlPoint = "fb005c81-02e7-f387-1cad-8acd2d8df0c8";
 constexpr const char* kMeasurementData = "fb005c82-02e7-f387-1cad-8acd2d8df0c8";
-constexpr int kNoBreathSensor = 3;
-constexpr int kBreathSearching = 1;
 
 // How long BlueZ may take; an LE connection to a strap at the edge of range is slow.
 constexpr auto kShortCall = 5s;
@@ -228,7 +227,7 @@ class BleSource final : public SensorSource {
     std::string control_, data_; // the accelerometer's characteristics; empty without them
     bool breathNotifying_ = false;
     BreathStream breath_;
-    int breathReport_ = kNoBreathSensor; // the breath code status() gives
+    int breathReport_ = kStatusNoSensor; // the breath code status() gives
     bool breathStreamed_ = false;        // this strap's breath sensor has streamed
     bool toldBreath_ = false;
 };
@@ -638,7 +637,7 @@ bool BleSource::follow(BusConnection& bus, const BreathStream::Step& step) {
 
 void BleSource::tellBreath(const std::string& problem) {
     // Given up until the next connection; a sensor that streamed before is searching.
-    reportBreath(breathStreamed_ ? kBreathSearching : kNoBreathSensor);
+    reportBreath(breathStreamed_ ? kStatusSearching : kStatusNoSensor);
     if (toldBreath_) return;
     toldBreath_ = true;
     std::fprintf(stderr, "halvent: Bluetooth: %s; the breath sensor is not used.\n",
@@ -648,7 +647,7 @@ void BleSource::tellBreath(const std::string& problem) {
 void BleSource::endBreath() {
     breath_.end();
     breathNotifying_ = false;
-    if (breathReport_ == SourceSink::kBreathAsStreamed) reportBreath(kBreathSearching);
+    if (breathReport_ == SourceSink::kBreathAsStreamed) reportBreath(kStatusSearching);
 }
 
 void BleSource::onBreathData(const std::vector<std::uint8_t>& value) {

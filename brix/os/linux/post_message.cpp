@@ -1,5 +1,6 @@
 // Posting a sensor message on SDL: a user event with code = message, data1/data2 = wParam/lParam,
-// and windowID = the tick (SDL_GetTicks) the message stands for when it is not the post's own.
+// and windowID = the tick (SDL_GetTicks) the message stands for when it is not the post's own
+// (the sensor message's layout, brix_message.hpp).
 #include "os/post_message.hpp"
 
 #include <SDL2/SDL.h>

@@ -2,6 +2,8 @@
 // that stands for an earlier moment carries how much earlier in lParam's low word.
 #include "os/post_message.hpp"
 
+#include "brix_message.hpp"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -30,9 +32,10 @@ bool postSensorMessage(void* window, std::uint32_t message, std::uintptr_t wPara
 bool postSensorMessageAt(void* window, std::uint32_t message, std::uintptr_t wParam,
                          std::intptr_t lParam, std::uint32_t tick) {
     const auto late = static_cast<std::int32_t>(programTick() - tick);
-    const auto lateMs = std::clamp<std::int32_t>(late, 0, 0xFFFF);
+    const auto lateMs =
+        std::clamp<std::int32_t>(late, 0, static_cast<std::int32_t>(kLongestLatenessMs));
     return postSensorMessage(window, message, wParam,
-                             (lParam & ~std::intptr_t{0xFFFF}) | static_cast<std::intptr_t>(lateMs));
+                             (lParam & ~kLatenessMask) | static_cast<std::intptr_t>(lateMs));
 }
 
 bool postSensorMessageDue(void* window, std::uint32_t message, std::uintptr_t wParam,
