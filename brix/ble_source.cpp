@@ -1,8 +1,10 @@
 // The strap source's thread: adapter, discovery, connection, notifications, drop-outs.
 #include "ble_source.hpp"
 
+#include "breath_stream.hpp"
 #include "bus_connection.hpp"
 #include "hr_measurement.hpp"
+#include "pmd_frame.hpp"
 #include "post_message.hpp"
 #include "strap_signal.hpp"
 
@@ -29,7 +31,12 @@ constexpr const char* kDevice = "org.bluez.Device1";
 constexpr const char* kCharacteristic = "org.bluez.GattCharacteristic1";
 constexpr const char* kHeartRateService = "0000180d-0000-1000-8000-00805f9b34fb";
 constexpr const char* kMeasurement = "00002a37-0000-1000-8000-00805f9b34fb";
+// The measurement-data service's control point and data, through which a strap that has one
+// streams its accelerometer: the breath sensor.
+constexpr const char* kControlPoint = "fb005c81-02e7-f387-1cad-8acd2d8df0c8";
+constexpr const char* kMeasurementData = "fb005c82-02e7-f387-1cad-8acd2d8df0c8";
 constexpr int kNoBreathSensor = 3;
+constexpr int kBreathSearching = 1;
 
 // How long BlueZ may take; an LE connection to a strap at the edge of range is slow.
 constexpr auto kShortCall = 5s;
@@ -185,9 +192,17 @@ class BleSource final : public SensorSource {
     // Reads the queued signals into the flags below; measurements only while streaming.
     void handleSignals(BusConnection& bus);
     void onValue(const std::vector<std::uint8_t>& value);
+    // The breath sensor: subscribes to the strap's accelerometer and starts it, when the strap
+    // has one (found with the heart-rate measurement); false when stopping.
+    bool startBreath(BusConnection& bus);
+    bool follow(BusConnection& bus, const BreathStream::Step& step);
+    void onBreathData(const std::vector<std::uint8_t>& value);
+    void endBreath(); // the link is gone
+    void tellBreath(const std::string& problem);
     std::string chooseDevice(const BusObjects& objects, bool acceptCached) const;
     void idleUntilStopped(BusConnection* bus);
     void report(int pulse);
+    void reportBreath(int breath);
     void tell(Trouble trouble);
     void tellNotFound() const;
 
@@ -210,12 +225,24 @@ class BleSource final : public SensorSource {
     std::optional<Clock::time_point> searchingSince_; // the strap not yet found since then
     bool toldNotFound_ = false;
     StrapSignal signal_;
+    std::string control_, data_; // the accelerometer's characteristics; empty without them
+    bool breathNotifying_ = false;
+    BreathStream breath_;
+    int breathReport_ = kNoBreathSensor; // the breath code status() gives
+    bool breathStreamed_ = false;        // this strap's breath sensor has streamed
+    bool toldBreath_ = false;
 };
 
 void BleSource::report(int pulse) {
     if (pulse == lastPulse_) return;
     lastPulse_ = pulse;
-    sink_->status(pulse, kNoBreathSensor);
+    sink_->status(pulse, breathReport_);
+}
+
+void BleSource::reportBreath(int breath) {
+    if (breath == breathReport_) return;
+    breathReport_ = breath;
+    if (lastPulse_ >= 0) sink_->status(lastPulse_, breathReport_);
 }
 
 void BleSource::tell(Trouble trouble) {
@@ -288,15 +315,18 @@ bool BleSource::serve(BusConnection& bus) {
         if (outcome == Outcome::Dropped) {
             // The strap went out of reach: searching, never the disconnection bit.
             notifying_ = connectedByUs_ = false;
+            endBreath();
             signal_.linkDown();
             report(signal_.pulseStatus(Clock::now()));
         } else if (connectedByUs_) {
             // Connected but not usable (no measurement, notifications refused): let go.
             bus.send(device_, kDevice, "Disconnect");
             notifying_ = connectedByUs_ = false;
+            endBreath();
         }
         if (bus.broken()) {
             // The bus itself went away: a new connection, once it is back.
+            endBreath();
             signal_.linkDown();
             report(signal_.pulseStatus(Clock::now()));
             notifying_ = connectedByUs_ = connecting_ = discovering_ = false;
@@ -329,6 +359,19 @@ bool BleSource::serve(BusConnection& bus) {
     // Last words to BlueZ, not waited for: the close must stay prompt. A strap this program
     // connected, or was connecting (Disconnect cancels a pending Connect), is let go: BlueZ
     // would keep the link after the program ends.
+    if (breath_.started()) {
+        const std::vector<std::uint8_t> stop = pmd::stopCommand(pmd::kAccelerometer);
+        bus.send(control_, kCharacteristic, "WriteValue", [&stop](sd_bus_message* m) {
+            int r = sd_bus_message_append_array(m, 'y', stop.data(), stop.size());
+            if (r >= 0) r = sd_bus_message_open_container(m, 'a', "{sv}");
+            if (r >= 0) r = sd_bus_message_close_container(m);
+            return r;
+        });
+    }
+    if (breathNotifying_) {
+        bus.send(data_, kCharacteristic, "StopNotify");
+        bus.send(control_, kCharacteristic, "StopNotify");
+    }
     if (notifying_) bus.send(characteristic_, kCharacteristic, "StopNotify");
     if (connectedByUs_ || connecting_) bus.send(device_, kDevice, "Disconnect");
     if (discovering_) bus.send(adapter_, kAdapter, "StopDiscovery");
@@ -516,15 +559,18 @@ BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
     }
     if (!bus.managedObjects(objects, reply)) return Outcome::Stopped;
     characteristic_.clear();
+    control_.clear();
+    data_.clear();
     const std::string under = device_ + "/";
     for (const auto& [path, interfaces] : objects) {
         const auto found = interfaces.find(kCharacteristic);
         if (path.compare(0, under.size(), under) != 0 || found == interfaces.end()) continue;
         const std::string* uuid = property<std::string>(found->second, "UUID");
-        if (uuid != nullptr && lower(*uuid) == kMeasurement) {
-            characteristic_ = path;
-            break;
-        }
+        if (uuid == nullptr) continue;
+        const std::string name = lower(*uuid);
+        if (name == kMeasurement && characteristic_.empty()) characteristic_ = path;
+        if (name == kControlPoint) control_ = path;
+        if (name == kMeasurementData) data_ = path;
     }
     if (characteristic_.empty()) {
         tell(Trouble::NoMeasurement);
@@ -539,7 +585,87 @@ BleSource::Outcome BleSource::connect(BusConnection& bus, BusObjects& objects) {
     toldNotFound_ = false;
     notifying_ = true;
     signal_.linkUp(Clock::now());
+    if (!startBreath(bus)) return Outcome::Stopped;
     return stream(bus);
+}
+
+bool BleSource::startBreath(BusConnection& bus) {
+    if (control_.empty() || data_.empty()) return true; // no breath sensor: nothing changes
+    // Both subscriptions first, so that no answer and no frame is missed.
+    for (const std::string* path : {&control_, &data_}) {
+        BusReply reply;
+        if (!bus.call(*path, kCharacteristic, "StartNotify", nullptr, kShortCall, reply))
+            return false;
+        if (!reply.ok) {
+            tellBreath("the strap's accelerometer cannot be subscribed to (" + reply.errorName +
+                       ")");
+            return true;
+        }
+        breathNotifying_ = true;
+    }
+    return follow(bus, breath_.begin(Clock::now()));
+}
+
+// Writes the command a step gives, tells its problem, or lets the breath switch on.
+bool BleSource::follow(BusConnection& bus, const BreathStream::Step& step) {
+    if (!step.problem.empty()) {
+        tellBreath(step.problem);
+        return true;
+    }
+    if (step.started) {
+        breathStreamed_ = true;
+        sink_->breath(false, BreathDetector::kSwitchingOn, programTick());
+        reportBreath(SourceSink::kBreathAsStreamed);
+    }
+    if (step.write.empty()) return true;
+    const std::vector<std::uint8_t>& command = step.write;
+    const auto arguments = [&command](sd_bus_message* m) {
+        // WriteValue(ay value, a{sv} options): no options, a write that BlueZ confirms.
+        int r = sd_bus_message_append_array(m, 'y', command.data(), command.size());
+        if (r >= 0) r = sd_bus_message_open_container(m, 'a', "{sv}");
+        if (r >= 0) r = sd_bus_message_close_container(m);
+        return r;
+    };
+    BusReply reply;
+    if (!bus.call(control_, kCharacteristic, "WriteValue", arguments, kShortCall, reply))
+        return false;
+    if (!reply.ok) {
+        breath_.end();
+        tellBreath("the strap refused a command to its accelerometer (" + reply.errorName + ")");
+    }
+    return true;
+}
+
+void BleSource::tellBreath(const std::string& problem) {
+    // Given up until the next connection; a sensor that streamed before is searching.
+    reportBreath(breathStreamed_ ? kBreathSearching : kNoBreathSensor);
+    if (toldBreath_) return;
+    toldBreath_ = true;
+    std::fprintf(stderr, "halvent: Bluetooth: %s; the breath sensor is not used.\n",
+                 problem.c_str());
+}
+
+void BleSource::endBreath() {
+    breath_.end();
+    breathNotifying_ = false;
+    if (breathReport_ == SourceSink::kBreathAsStreamed) reportBreath(kBreathSearching);
+}
+
+void BleSource::onBreathData(const std::vector<std::uint8_t>& value) {
+    const std::uint32_t tick = programTick();
+    const std::int64_t arrivalNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count();
+    std::string problem;
+    const auto changes = breath_.onData(value.data(), value.size(), arrivalNs, problem);
+    if (!problem.empty())
+        std::fprintf(stderr, "halvent: Bluetooth: %s; such frames are skipped.\n",
+                     problem.c_str());
+    for (const BreathStream::Change& change : changes) {
+        const auto agoMs = static_cast<std::uint32_t>(
+            std::max<std::int64_t>((arrivalNs - change.atNs + 500'000) / 1'000'000, 0));
+        sink_->breath(change.in, change.status, tick - agoMs);
+    }
 }
 
 BleSource::Outcome BleSource::stream(BusConnection& bus) {
@@ -552,9 +678,12 @@ BleSource::Outcome BleSource::stream(BusConnection& bus) {
         report(signal_.pulseStatus(now));
         // Wake when the silence runs out, and for the check on a silent strap.
         const auto deadline =
-            std::min(signal_.nextTimedChange(now), std::max(nextCheck, lastValue_ + kQuietCheck));
+            std::min({signal_.nextTimedChange(now), std::max(nextCheck, lastValue_ + kQuietCheck),
+                      breath_.answerDue()});
         if (!bus.wait(deadline)) break;
         handleSignals(bus);
+        if (Clock::now() >= breath_.answerDue() && !follow(bus, breath_.onTimeout(Clock::now())))
+            break;
         if (adapterGone_) {
             outcome = Outcome::AdapterGone;
             break;
@@ -609,10 +738,13 @@ void BleSource::handleSignals(BusConnection& bus) {
                 if (connected != nullptr && !*connected) linkLost_ = true;
                 const auto* resolved = property<bool>(signal.changed, "ServicesResolved");
                 if (resolved != nullptr) resolved_ = *resolved;
-            } else if (streaming_ && signal.path == characteristic_ &&
-                       signal.interface == kCharacteristic) {
+            } else if (signal.interface == kCharacteristic) {
                 const auto* value = property<std::vector<std::uint8_t>>(signal.changed, "Value");
-                if (value != nullptr) onValue(*value);
+                if (value == nullptr) break;
+                if (streaming_ && signal.path == characteristic_) onValue(*value);
+                if (breathNotifying_ && signal.path == data_) onBreathData(*value);
+                if (breathNotifying_ && signal.path == control_)
+                    follow(bus, breath_.onAnswer(value->data(), value->size(), Clock::now()));
             }
             break;
         }

@@ -322,11 +322,13 @@ bool BusConnection::managedObjects(BusObjects& objects, BusReply& reply) {
     return true;
 }
 
-void BusConnection::send(const std::string& path, const char* interface, const char* member) {
+void BusConnection::send(const std::string& path, const char* interface, const char* member,
+                         const Arguments& arguments) {
     sd_bus_message* raw = nullptr;
     if (sd_bus_message_new_method_call(bus_, &raw, kBluez, path.c_str(), interface, member) < 0)
         return;
     MessagePtr message(raw);
+    if (arguments && arguments(raw) < 0) return;
     sd_bus_message_set_expect_reply(raw, 0);
     sd_bus_send(bus_, raw, nullptr);
 }

@@ -65,7 +65,8 @@ class BusConnection {
     // The same for GetManagedObjects, read into `objects`.
     bool managedObjects(BusObjects& objects, BusReply& reply);
     // Sends a call without waiting for its answer (for the last words while stopping).
-    void send(const std::string& path, const char* interface, const char* member);
+    void send(const std::string& path, const char* interface, const char* member,
+              const Arguments& arguments = nullptr);
 
     // Whether the connection failed (the bus went away); a new one is needed.
     bool broken() const { return broken_; }

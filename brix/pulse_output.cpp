@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "brix_message.hpp"
 #include "post_message.hpp"
@@ -76,13 +77,38 @@ void PulseOutput::queueLocked(const std::vector<BeatSchedule::Shown>& shown) {
         rises_.push_back({beat.at, beat.intervalMs, beat.gap});
     }
     if (rises_.empty()) return;
-    if (!worker_.joinable()) {
-        try {
-            worker_ = std::thread([this] { run(); });
-        } catch (...) {
-            rises_.clear(); // no thread: no pulse, as with a sensor that lost contact
-            return;
-        }
+    if (!startWorkerLocked()) rises_.clear(); // no thread: no pulse, as with a lost contact
+    wake_.notify_all();
+}
+
+bool PulseOutput::startWorkerLocked() {
+    if (worker_.joinable()) return true;
+    try {
+        worker_ = std::thread([this] { run(); });
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+// The breath is shown the beats' delay after its moment, so the program compares it with the
+// pacer, which the beats drive, as it was at the same moment. While the delay is still being
+// learned there is none to add; the pulse is not ready then anyway.
+void PulseOutput::breath(bool in, int status, std::uint32_t momentTick) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    std::int64_t at = msOfLocked(momentTick) + std::max<std::int64_t>(schedule_.delayMs(), 0);
+    if (!breaths_.empty()) {
+        at = std::max(at, breaths_.back().at); // in order, whatever the delay did meanwhile
+        if (breaths_.size() >= kMostWaitingRises) breaths_.pop_front();
+    }
+    breaths_.push_back({at, in, status & 3});
+    if (!startWorkerLocked()) {
+        breaths_.clear();
+        breathIn_ = in; // no thread: shown at once rather than never
+        breathStatus_ = status & 3;
+        postLocked(0);
+        return;
     }
     wake_.notify_all();
 }
@@ -91,7 +117,12 @@ void PulseOutput::status(int pulse, int breath) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     pulseStatus_ = pulse & 3;
-    breathStatus_ = breath & 3;
+    if (breath != kBreathAsStreamed) {
+        // The source speaks for its breath sensor again: what was streamed is over.
+        breaths_.clear();
+        breathStatus_ = breath & 3;
+        if (breathStatus_ != kReady) breathIn_ = false;
+    }
     // Not ready: contact lost, a silence, a drop. What comes after is a new stretch.
     if (pulseStatus_ != kReady) schedule_.restart();
     postLocked(0);
@@ -113,10 +144,11 @@ void PulseOutput::postLocked(std::uintptr_t extraBits, const Rise* rise) {
     postedPulse_ = postedPulseLocked();
     if (window_ == nullptr || message_ <= kHighestUnpostedMessage) return;
     const std::uintptr_t pulse = pulseHigh_ ? 1 : 0;
-    // No breath signal from these sources: the breath bit and its copy stay 0.
-    std::uintptr_t wParam = kDeviceId | (pulse * kPulseBit) | extraBits;
+    const std::uintptr_t breath = breathIn_ ? 1 : 0;
+    std::uintptr_t wParam = kDeviceId | (pulse * kPulseBit) | (breath * kBreathBit) | extraBits;
+    // The status byte carries copies of both signals (bits 4 and 7).
     const auto statusByte = static_cast<std::uintptr_t>(
-        1 | (postedPulse_ << 2) | (static_cast<int>(pulse) << 4) | (breathStatus_ << 5));
+        1 | (postedPulse_ << 2) | (pulse << 4) | (breathStatus_ << 5) | (breath << 7));
     auto lParam = static_cast<std::intptr_t>(statusByte << 16);
     if (rise == nullptr) {
         postSensorMessage(window_, message_, wParam, lParam);
@@ -132,45 +164,54 @@ void PulseOutput::postLocked(std::uintptr_t extraBits, const Rise* rise) {
 
 // Sleeps until the next edge: a fall half way to the next beat (at least one level's length
 // after the rise, and before the next rise), then the next rise (at least one level's length
-// after the fall). A rise that comes late never moves the ones after it.
+// after the fall), and any breath change in between at its time. A rise that comes late never
+// moves the ones after it.
 void PulseOutput::run() {
     std::unique_lock lock(mutex_);
-    const auto sleepUntil = [&](std::int64_t at, std::int64_t now) {
-        wake_.wait_for(lock, std::chrono::milliseconds(at - now));
-    };
     while (!stopping_) {
         const std::int64_t now = nowLocked();
+        if (!breaths_.empty() && breaths_.front().at <= now) {
+            breathIn_ = breaths_.front().in;
+            breathStatus_ = breaths_.front().status;
+            breaths_.pop_front();
+            postLocked(0);
+            continue;
+        }
+        std::int64_t next = std::numeric_limits<std::int64_t>::max();
         if (pulseHigh_) {
             auto fall = fallAt_;
             if (!rises_.empty()) fall = std::min(fall, rises_.front().at - kShortestLevelMs);
             fall = std::max(fall, lastEdgeAt_ + kShortestLevelMs);
-            if (now < fall) {
-                sleepUntil(fall, now);
+            if (now >= fall) {
+                pulseHigh_ = false;
+                lastEdgeAt_ = now;
+                postLocked(0);
                 continue;
             }
-            pulseHigh_ = false;
-            lastEdgeAt_ = now;
-            postLocked(0);
+            next = fall;
         } else if (!rises_.empty()) {
             const Rise rise = rises_.front();
             const auto at = std::max(rise.at, lastEdgeAt_ + kShortestLevelMs);
-            if (now < at) {
-                sleepUntil(at, now);
+            if (now >= at) {
+                const auto high =
+                    std::min(static_cast<std::int64_t>(rise.intervalMs / 2), kLongestHighMs);
+                rises_.pop_front();
+                pulseHigh_ = true;
+                // Timed by when it was due, so a late wake-up moves neither this beat's moment
+                // nor the edges after it.
+                lastEdgeAt_ = at;
+                fallAt_ = at + std::max(high, kShortestLevelMs);
+                const Rise posted{at, rise.intervalMs, rise.gap};
+                postLocked(0, &posted);
                 continue;
             }
-            const auto high =
-                std::min(static_cast<std::int64_t>(rise.intervalMs / 2), kLongestHighMs);
-            rises_.pop_front();
-            pulseHigh_ = true;
-            // Timed by when it was due, so a late wake-up moves neither this beat's moment nor
-            // the edges after it.
-            lastEdgeAt_ = at;
-            fallAt_ = at + std::max(high, kShortestLevelMs);
-            const Rise posted{at, rise.intervalMs, rise.gap};
-            postLocked(0, &posted);
-        } else {
-            wake_.wait(lock);
+            next = at;
         }
+        if (!breaths_.empty()) next = std::min(next, breaths_.front().at);
+        if (next == std::numeric_limits<std::int64_t>::max())
+            wake_.wait(lock);
+        else
+            wake_.wait_for(lock, std::chrono::milliseconds(next - now));
     }
 }
 

@@ -1,5 +1,6 @@
 // The link's sink: beats placed by the beat schedule and posted as pulse edges with their
-// intervals; status and the simulated pattern posted at once.
+// intervals, breath changes posted the same delay after their moments; status and the
+// simulated pattern posted at once.
 #pragma once
 
 #include <condition_variable>
@@ -29,6 +30,7 @@ class PulseOutput final : public SourceSink {
     void batch(const std::vector<double>& rrMs, std::uint32_t arrivedTick) override;
     void timedBeat(double rrMs, std::uint32_t momentTick) override;
     void status(int pulse, int breath) override;
+    void breath(bool in, int status, std::uint32_t momentTick) override;
     void deviceLost() override;
     void pattern(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick) override;
 
@@ -45,7 +47,14 @@ class PulseOutput final : public SourceSink {
         bool gap;
     };
 
+    struct BreathChange {
+        std::int64_t at;
+        bool in;
+        int status;
+    };
+
     void run();
+    bool startWorkerLocked();
     void queueLocked(const std::vector<BeatSchedule::Shown>& shown);
     int postedPulseLocked() const;
     // Posts the current signals and status; a rise with its beat and moment.
@@ -63,6 +72,7 @@ class PulseOutput final : public SourceSink {
     bool stopping_ = false;
     BeatSchedule schedule_;
     std::deque<Rise> rises_;
+    std::deque<BreathChange> breaths_;
     std::uint32_t lastTick_;
     std::int64_t clockMs_;
     bool pulseHigh_ = false;
@@ -70,6 +80,7 @@ class PulseOutput final : public SourceSink {
     std::int64_t lastEdgeAt_ = 0; // the last rise or fall
     int pulseStatus_ = 0;         // as the source reports it
     int breathStatus_ = 3;
+    bool breathIn_ = false;
     int postedPulse_ = -1;
 };
 
