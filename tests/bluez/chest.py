@@ -36,10 +36,10 @@ FAST = (1.6, 0.0, 2.4, 0.0)  # 15 a minute, no holds
 
 
 class Breathing:
-    """A known breathing from `start` on: `plan` is a list of (until, breath), each breath
-    (in, hold, out, hold) repeated while it begins before `start + until`; the last one goes
-    on for ever. Breathing in lasts from the start of an inhale to the start of the exhale
-    (a hold keeps the breath's last direction)."""
+    """A known breathing from `start` on (before it the chest rests empty): `plan` is a list
+    of (until, breath), each breath (in, hold, out, hold) repeated while it begins before
+    `start + until`; the last one goes on for ever. Breathing in lasts from the start of an
+    inhale to the start of the exhale (a hold keeps the breath's last direction)."""
 
     def __init__(self, start, plan):
         self.starts = []  # the start of each breath, in order
@@ -60,13 +60,13 @@ class Breathing:
             period = sum(self.last)
             return self.end + math.floor((t - self.end) / period) * period, self.last
         i = bisect.bisect_right(self.starts, t) - 1
-        if i < 0:
-            return t, self.shapes[0] if self.shapes else self.last  # before the start: empty
         return self.starts[i], self.shapes[i]
 
     def fullness(self, t):
         """0 empty .. 1 full. Inhale and exhale each start at full speed and ease into the
         hold or the next turn, as in the C++ chest."""
+        if t < self.start:
+            return 0.0
         began, (inhale, hold_in, exhale, _) = self._breath(t)
         u = t - began
         quarter = math.pi / 2
@@ -79,6 +79,8 @@ class Breathing:
         return 0.0
 
     def breathing_in(self, t):
+        if t < self.start:
+            return False
         began, (inhale, hold_in, _, _) = self._breath(t)
         return t - began < inhale + hold_in
 
