@@ -980,7 +980,6 @@ def main():
     # A strap with a breath sensor: the breathing it feels, and a refused accelerometer.
     import strap_breathing
     SCENARIOS.extend(strap_breathing.SCENARIOS)
-    LONG.update(strap_breathing.LONG)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:
