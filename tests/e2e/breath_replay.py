@@ -144,5 +144,6 @@ def scenario_breath_replay(ctx):
 SCENARIOS = [
     ("breath-replay", scenario_breath_replay),
 ]
-# It mostly waits for beats: it runs beside the others.
-LONG = set()  # short: run in turn with the others
+# Short enough to run in turn with the others: beside the long sessions on two cores it
+# would load the machine they are timed on.
+LONG = set()
