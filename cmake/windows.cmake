@@ -5,6 +5,7 @@
 set(HALVENT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
 add_subdirectory(brix)
+add_subdirectory(record)
 
 file(GLOB HALVENT_CORE_SOURCES CONFIGURE_DEPENDS
      app/*.cpp platform/win32/*.cpp sensor/*.cpp gui/*.cpp training/*.cpp render/*.cpp)
@@ -15,7 +16,7 @@ list(APPEND HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/frame_pace
 add_library(halvent_core STATIC ${HALVENT_CORE_SOURCES})
 target_include_directories(halvent_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(halvent_core PUBLIC HALVENT_VERSION="${PROJECT_VERSION}")
-target_link_libraries(halvent_core PUBLIC brix opengl32 gdi32 winmm user32 shell32)
+target_link_libraries(halvent_core PUBLIC brix halvent_record opengl32 gdi32 winmm user32 shell32)
 target_compile_options(halvent_core PRIVATE ${HALVENT_WARNINGS})
 # GL/gl.h pulls in <windows.h> unless these two are known; above platform/ they are given, so
 # only the Win32 backend sees the Windows headers.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "report/html_page.hpp"
-#include "report/record_reader.hpp"
+#include "record/record_reader.hpp"
 #include "report/report_picture.hpp"
 
 namespace {

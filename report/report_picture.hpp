@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "report/record_reader.hpp"
-#include "training/breath_figures.hpp"
-#include "training/hrv_figures.hpp"
+#include "record/record_reader.hpp"
+#include "record/breath_figures.hpp"
+#include "record/hrv_figures.hpp"
 
 struct ReportSession {
     std::string name; // file name, shown in the title

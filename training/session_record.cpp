@@ -9,18 +9,16 @@
 #include <optional>
 
 #include "platform/append_file.hpp"
+#include "record/record_format.hpp"
 #include "platform/console.hpp"
 #include "platform/file_replace.hpp"
 #include "sensor/sensor_state.hpp"
-#include "training/breath_figures.hpp"
+#include "record/breath_figures.hpp"
 #include "training/training_session.hpp"
 
 SessionRecorder sessionRecorder;
 
 namespace {
-
-constexpr const char* kCsvHeader =
-    "beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath,gap\n";
 
 // Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name). The
 // offset is worked out from the two broken-down times, since not every C library's strftime
@@ -64,21 +62,6 @@ std::string breathingJson(const BreathFigures& b) {
 }
 
 } // namespace
-
-const char* recordPhaseName(std::int32_t phase) {
-    switch (phase) {
-    case 0:
-        return "inhale";
-    case 1:
-        return "hold-in";
-    case 2:
-        return "exhale";
-    case 3:
-        return "hold-out";
-    default:
-        return "";
-    }
-}
 
 const char* sessionEndName(SessionEnd how) {
     switch (how) {
@@ -144,7 +127,7 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     cyclesDone_ = 0;
     for (std::size_t i = 0; i < 4; ++i)
         formula_[i] = session.phaseBeats[i];
-    pending_ = kCsvHeader;
+    pending_ = kRecordCsvHeader;
     appendPending();
 }
 

@@ -2,7 +2,7 @@
 // beats without a value, breaths across cycles, times out of order, and too little to tell.
 #include <gtest/gtest.h>
 
-#include "training/breath_figures.hpp"
+#include "record/breath_figures.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "training/hrv_figures.hpp"
+#include "record/hrv_figures.hpp"
 
 // Every figure is empty when the beats give too little to compute it.
 struct BreathFigures {

@@ -1,5 +1,5 @@
 // The breathing rate from the in-onsets, and the shares of phase beats breathed as paced.
-#include "training/breath_figures.hpp"
+#include "record/breath_figures.hpp"
 
 namespace {
 

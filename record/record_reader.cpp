@@ -1,5 +1,7 @@
 // The record reader: bounded, field by field, never trusting the file.
-#include "report/record_reader.hpp"
+#include "record/record_reader.hpp"
+
+#include "record/record_format.hpp"
 
 #include <charconv>
 #include <cstdio>
@@ -24,14 +26,6 @@ template <typename T> bool parseNumber(std::string_view text, T& value) {
     if (text.empty()) return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
-}
-
-std::int32_t phaseFromName(std::string_view name) {
-    if (name == "inhale") return 0;
-    if (name == "hold-in") return 1;
-    if (name == "exhale") return 2;
-    if (name == "hold-out") return 3;
-    return -1;
 }
 
 std::string lineError(std::size_t line, const char* what) {
@@ -93,7 +87,7 @@ RecordReadResult parseSessionRecord(std::string_view text) {
         const bool good =
             fields.size() == columns && parseNumber(field(msColumn), beat.ms) &&
             parseNumber(field(intervalColumn), beat.intervalMs) &&
-            (beat.phase = phaseFromName(field(phaseColumn))) >= 0 &&
+            (beat.phase = recordPhaseOf(field(phaseColumn))) >= 0 &&
             parseNumber(field(cycleColumn), beat.cycle) && beat.cycle >= 1 &&
             (beatInPhaseColumn < 0 || parseNumber(field(beatInPhaseColumn), beat.beatInPhase)) &&
             (gapColumn < 0 || field(gapColumn).empty() || field(gapColumn) == "1") &&

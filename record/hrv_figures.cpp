@@ -1,5 +1,5 @@
 // The figures follow the short-term measures of the 1996 Task Force of the ESC and NASPE.
-#include "training/hrv_figures.hpp"
+#include "record/hrv_figures.hpp"
 
 #include <algorithm>
 #include <cmath>
