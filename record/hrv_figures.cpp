@@ -53,11 +53,16 @@ HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
             intervals.push_back(beat.intervalMs);
             rates.push_back(rate);
             if (previousUsable) differences.push_back(beat.intervalMs - previousInterval);
-            if (beat.phase >= 0 && beat.phase < 4)
-                phaseRates[static_cast<std::size_t>(beat.phase)].push_back(rate);
-            if (cycles.empty() || cycles.back().cycle != beat.cycle) cycles.push_back({beat.cycle});
-            if (beat.phase == 0) cycles.back().inhaleSum += rate, ++cycles.back().inhale;
-            if (beat.phase == 2) cycles.back().exhaleSum += rate, ++cycles.back().exhale;
+            // The interval elapsed while the pacer stood where the beat before left it: the
+            // beat that begins the inhale ends an interval of the pause before. (A usable
+            // beat is never the first, so there is one before it.)
+            const FigureBeat& before = beats[i - 1];
+            if (before.phase >= 0 && before.phase < 4)
+                phaseRates[static_cast<std::size_t>(before.phase)].push_back(rate);
+            if (cycles.empty() || cycles.back().cycle != before.cycle)
+                cycles.push_back({before.cycle});
+            if (before.phase == 0) cycles.back().inhaleSum += rate, ++cycles.back().inhale;
+            if (before.phase == 2) cycles.back().exhaleSum += rate, ++cycles.back().exhale;
         }
         previousUsable = usable;
         previousInterval = beat.intervalMs;

@@ -32,8 +32,10 @@ struct HrvFigures {
     std::optional<double> sdnnMs;  // sample standard deviation of the intervals
     std::optional<double> rmssdMs; // root mean square of successive differences
     std::optional<double> pnn50;   // percent of successive differences above 50 ms
-    std::array<std::optional<double>, 4> phaseMeanHr; // by phase, as above
-    // Inhale mean heart rate minus exhale mean heart rate, per cycle that has both.
+    // By the phase each interval elapsed in: the pacer's phase before the beat that ends it.
+    std::array<std::optional<double>, 4> phaseMeanHr;
+    // Inhale mean heart rate minus exhale mean heart rate, per cycle that has both (an
+    // interval counts in the cycle it elapsed in).
     std::vector<double> cycleArrhythmia;
     std::optional<double> arrhythmiaMean, arrhythmiaSd;
 };

@@ -152,3 +152,16 @@ std::string recordDateFromName(const std::string& path) {
     }
     return name.substr(0, 10) + " " + name.substr(11, 2) + ":" + name.substr(14, 2);
 }
+
+std::pair<std::string, long> recordStartOrder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);
+    constexpr std::size_t kStampLength = 19; // YYYY-MM-DDTHH-MM-SS
+    long number = 1;
+    if (name.size() > kStampLength + 1 && name[kStampLength] == '-') {
+        const std::string_view digits(name.c_str() + kStampLength + 1);
+        if (!parseNumber(digits, number)) number = 1;
+    }
+    return {name.substr(0, kStampLength), number};
+}

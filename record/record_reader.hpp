@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct RecordedBeat {
@@ -42,3 +43,6 @@ RecordReadResult readSessionRecord(const std::string& path);
 // The local start time in a record's file name ("2026-12-08T10-15-03.csv", perhaps "-2"
 // before the extension), as "2026-12-08 10:15"; empty when the name holds none.
 std::string recordDateFromName(const std::string& path);
+// The order records named so began in: the start time, then the number of a record started
+// in the same second ("-2" after the one without a number).
+std::pair<std::string, long> recordStartOrder(const std::string& path);
