@@ -76,7 +76,8 @@ HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
         figures.maxHr = *std::max_element(rates.begin(), rates.end());
     }
     figures.meanNnMs = mean(intervals);
-    figures.sdnnMs = sampleSd(intervals);
+    if (intervals.size() < kFewestBeatsForVariability) differences.clear();
+    else figures.sdnnMs = sampleSd(intervals);
     if (!differences.empty()) {
         double squares = 0.0;
         std::size_t above50 = 0;

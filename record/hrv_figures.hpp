@@ -21,6 +21,9 @@ struct FigureBeat {
 // Intervals outside this range (ms; 30..200 beats a minute) are artefacts, not heartbeats.
 inline constexpr double kShortestUsableIntervalMs = 300.0;
 inline constexpr double kLongestUsableIntervalMs = 2000.0;
+// Fewer usable beats than this give no variability (SDNN, RMSSD, pNN50): two intervals would
+// give a pNN50 of 0 or 100 %, which says nothing about the heart.
+inline constexpr std::size_t kFewestBeatsForVariability = 10;
 
 // Every figure is empty when the beats give too little to compute it.
 struct HrvFigures {
