@@ -1,6 +1,6 @@
 // The breath detector's cost per sample and its share of a core at the strap's rates, and how
 // well it follows synthetic chests (agreement, turn latency) at each rate and shape.
-#include "breath_detector.hpp"
+#include "bluetooth/breath_detector.hpp"
 #include "support/breath_score.hpp"
 #include "support/chest_signal.hpp"
 

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "brix/pulse_output.hpp"
+#include "link/pulse_output.hpp"
 #include "brix_message.hpp"
 #include "platform/events.hpp"
 

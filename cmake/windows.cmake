@@ -4,16 +4,8 @@
 # Static libstdc++, libgcc and winpthread: nothing to ship beyond Windows' own DLLs and brix.dll.
 set(HALVENT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-# Every source of the link but those of other systems (*_sdl.cpp, *_posix.cpp) and the
-# Bluetooth strap's BlueZ client, whose place ble_source_win32.cpp takes.
-file(GLOB HALVENT_BRIX_SOURCES CONFIGURE_DEPENDS brix/*.cpp)
-list(FILTER HALVENT_BRIX_SOURCES EXCLUDE REGEX "(_sdl|_posix|/ble_source|/bus_connection)\\.cpp$")
-add_library(brix SHARED ${HALVENT_BRIX_SOURCES} brix/brix.def)
-target_include_directories(brix PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/brix)
-target_compile_options(brix PRIVATE ${HALVENT_WARNINGS})
-target_link_options(brix PRIVATE ${HALVENT_STATIC_RUNTIME})
-target_link_libraries(brix PRIVATE user32)
-set_target_properties(brix PROPERTIES PREFIX "" OUTPUT_NAME brix) # brix.dll, as the program names it
+add_subdirectory(brix)
+add_subdirectory(record)
 
 file(GLOB HALVENT_CORE_SOURCES CONFIGURE_DEPENDS
      app/*.cpp platform/win32/*.cpp sensor/*.cpp gui/*.cpp training/*.cpp render/*.cpp)
@@ -24,7 +16,7 @@ list(APPEND HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/frame_pace
 add_library(halvent_core STATIC ${HALVENT_CORE_SOURCES})
 target_include_directories(halvent_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(halvent_core PUBLIC HALVENT_VERSION="${PROJECT_VERSION}")
-target_link_libraries(halvent_core PUBLIC brix opengl32 gdi32 winmm user32 shell32)
+target_link_libraries(halvent_core PUBLIC brix halvent_record opengl32 gdi32 winmm user32 shell32)
 target_compile_options(halvent_core PRIVATE ${HALVENT_WARNINGS})
 # GL/gl.h pulls in <windows.h> unless these two are known; above platform/ they are given, so
 # only the Win32 backend sees the Windows headers.

@@ -73,7 +73,8 @@ std::string reportHtml(const std::vector<ReportSession>& sessions, const std::st
     html += "\"></p>\n<table>\n<tr><th>record</th><th>beats (left out)</th><th>mean HR /min</th>"
             "<th>min - max HR /min</th><th>SDNN ms</th><th>RMSSD ms</th><th>pNN50 %</th>"
             "<th>HR inhale /min</th><th>HR exhale /min</th><th>inhale - exhale /min</th>"
-            "<th>sd</th></tr>\n";
+            "<th>sd</th><th>breaths /min</th><th>inhale breathed in %</th>"
+            "<th>exhale breathed out %</th></tr>\n";
     for (const ReportSession& s : sessions) {
         const HrvFigures& f = s.figures;
         html += "<tr><td>" + escapeHtml(s.name) + "</td><td>" + std::to_string(f.beats) + " (" +
@@ -87,7 +88,14 @@ std::string reportHtml(const std::vector<ReportSession>& sessions, const std::st
         }
         html += cell(f.sdnnMs, "%.1f") + cell(f.rmssdMs, "%.1f") + cell(f.pnn50, "%.1f") +
                 cell(f.phaseMeanHr[0], "%.1f") + cell(f.phaseMeanHr[2], "%.1f") +
-                cell(f.arrhythmiaMean, "%.2f") + cell(f.arrhythmiaSd, "%.2f") + "</tr>\n";
+                cell(f.arrhythmiaMean, "%.2f") + cell(f.arrhythmiaSd, "%.2f");
+        const BreathFigures& b = s.breathing;
+        if (b.beatsWithBreath == 0)
+            html += "<td colspan=\"3\">no breath sensor</td>";
+        else
+            html += cell(b.meanRatePerMin, "%.1f") + cell(b.inhaleBreathedInPercent, "%.0f") +
+                    cell(b.exhaleBreathedOutPercent, "%.0f");
+        html += "</tr>\n";
     }
     html += "</table>\n<p>Beats with intervals outside 300..2000 ms, and the first beat of each "
             "session, are kept in the record but left out of the figures.</p>\n</body></html>\n";

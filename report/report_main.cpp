@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "report/html_page.hpp"
-#include "report/record_reader.hpp"
+#include "record/record_reader.hpp"
 #include "report/report_picture.hpp"
 
 namespace {
@@ -15,13 +15,18 @@ const char* kUsage =
     "Usage: halvent-report RECORD.csv... [-o FILE.png|FILE.svg|FILE.html] [--html]\n"
     "\n"
     "Draws a session record of halvent: the heart rate beat by beat over the breathing\n"
-    "phases, the mean of each cycle, and the session's figures. With several records the\n"
-    "last one is drawn beat by beat and a second panel shows the trend of RMSSD and of the\n"
-    "inhale - exhale heart-rate difference over the sessions.\n"
+    "phases, the mean of each cycle, and the session's figures, with the breathing rate and\n"
+    "how closely it followed the pacer where a breath sensor was ready. With several records\n"
+    "the last one is drawn beat by beat and a second panel shows the trend of RMSSD and of\n"
+    "the inhale - exhale heart-rate difference over the sessions.\n"
     "\n"
-    "  -o FILE   where to write (default: beside the last record, .png or .html)\n"
+    "  -o FILE   where to write, as the name's ending says: .png, .svg or .html (default:\n"
+    "            beside the last record, .png, or .html with --html)\n"
     "  --html    one self-contained HTML page with the picture and a table of the figures\n"
-    "  --help    show this text\n";
+    "  --help    show this text\n"
+    "\n"
+    "A record that cannot be read is left out with a line saying why, as long as another\n"
+    "can be drawn. Records named by their start time are drawn in the order they began.\n";
 
 bool endsWith(const std::string& s, const char* suffix) {
     const std::string tail = suffix;
@@ -42,9 +47,14 @@ int main(int argc, char** argv) {
         }
         if (arg == "--html")
             html = true;
-        else if (arg == "-o" && i + 1 < argc)
+        else if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "halvent-report: %s needs a file name\n%s", arg.c_str(),
+                             kUsage);
+                return 2;
+            }
             output = argv[++i];
-        else if (!arg.empty() && arg[0] == '-') {
+        } else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "halvent-report: unknown option '%s'\n%s", arg.c_str(), kUsage);
             return 2;
         } else
@@ -54,18 +64,28 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (!html && !output.empty() && !endsWith(output, ".png") && !endsWith(output, ".svg")) {
-        std::fprintf(stderr, "halvent-report: %s: the picture is written as .png or .svg\n",
-                     output.c_str());
-        return 2;
+    // The file's name says what to write; --html only chooses the default name's ending.
+    if (!output.empty()) {
+        if (endsWith(output, ".html") || endsWith(output, ".htm")) {
+            html = true;
+        } else if (html || (!endsWith(output, ".png") && !endsWith(output, ".svg"))) {
+            std::fprintf(stderr,
+                         "halvent-report: %s: name the file .png or .svg for a picture, or "
+                         ".html for a page\n",
+                         output.c_str());
+            return 2;
+        }
     }
 
     std::vector<ReportSession> sessions;
     for (const std::string& path : inputs) {
         RecordReadResult read = readSessionRecord(path);
         if (!read.record) {
-            std::fprintf(stderr, "halvent-report: %s\n", read.error.c_str());
-            return 1;
+            // An empty record (a session ended in its first cycle, a full disk) leaves the
+            // others to draw.
+            std::fprintf(stderr, "halvent-report: %s%s\n", read.error.c_str(),
+                         inputs.size() > 1 ? "; left out" : "");
+            continue;
         }
         if (read.record->skippedLines > 0)
             std::fprintf(stderr,
@@ -77,15 +97,19 @@ int main(int argc, char** argv) {
         session.name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
         session.date = recordDateFromName(path);
         session.figures = figuresOfRecord(*read.record);
+        session.breathing = breathingOfRecord(*read.record);
         session.record = std::move(*read.record);
         sessions.push_back(std::move(session));
     }
-    // Records named by their start times are drawn in time order; others as given.
+    if (sessions.empty()) return 1;
+    // Records named by their start times are drawn in the order they began (a second record
+    // of the same second, "-2", after the first); others as given.
     if (std::all_of(sessions.begin(), sessions.end(),
                     [](const ReportSession& s) { return !s.date.empty(); }))
-        std::stable_sort(
-            sessions.begin(), sessions.end(),
-            [](const ReportSession& a, const ReportSession& b) { return a.name < b.name; });
+        std::stable_sort(sessions.begin(), sessions.end(),
+                         [](const ReportSession& a, const ReportSession& b) {
+                             return recordStartOrder(a.name) < recordStartOrder(b.name);
+                         });
 
     if (output.empty()) {
         const std::string& last = inputs.back();

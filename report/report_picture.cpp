@@ -68,7 +68,8 @@ std::vector<FigureBeat> figureBeats(const SessionRecordData& record) {
     std::vector<FigureBeat> beats;
     beats.reserve(record.beats.size());
     for (const RecordedBeat& b : record.beats)
-        beats.push_back({static_cast<double>(b.intervalMs), b.phase, b.cycle, false, b.gap});
+        beats.push_back(
+            {static_cast<double>(b.intervalMs), b.phase, b.cycle, false, b.gap, b.ms, b.breath});
     return beats;
 }
 
@@ -196,7 +197,7 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     swatch(kCycleMean, "cycle mean", true);
 
     const HrvFigures& f = session.figures;
-    const std::vector<std::string> lines = {
+    std::vector<std::string> lines = {
         "mean HR   " + orDash(f.meanHr, "%.1f /min"),
         "HR range  " + (f.minHr ? format("%.1f", *f.minHr) + " - " + format("%.1f /min", *f.maxHr)
                                 : std::string("-")),
@@ -207,6 +208,16 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
             (f.arrhythmiaSd ? format(" (sd %.1f)", *f.arrhythmiaSd) : std::string()),
         "beats     " + std::to_string(f.beats) + " (" + std::to_string(f.leftOut) + " left out)",
     };
+    // The breathing under the heart rate: its rate, and how it kept to the pacer's phases.
+    const BreathFigures& b = session.breathing;
+    const std::vector<std::string> breathing =
+        b.beatsWithBreath == 0
+            ? std::vector<std::string>{"breathing no breath sensor"}
+            : std::vector<std::string>{"breathing " + orDash(b.meanRatePerMin, "%.1f /min"),
+                                       "followed  in " +
+                                           orDash(b.inhaleBreathedInPercent, "%.0f %%") + ", out " +
+                                           orDash(b.exhaleBreathedOutPercent, "%.0f %%")};
+    lines.insert(lines.begin() + 2, breathing.begin(), breathing.end());
     const double boxWidth = 250, boxHeight = 18.0 * static_cast<double>(lines.size()) + 14;
     const double boxX = kRight - boxWidth - 8, boxY = kTop + 8;
     cairo_set_source_rgba(cr, 1, 1, 1, 0.88);
@@ -341,6 +352,10 @@ Rgb phaseTint(int phase) {
 
 HrvFigures figuresOfRecord(const SessionRecordData& record) {
     return computeHrvFigures(figureBeats(record));
+}
+
+BreathFigures breathingOfRecord(const SessionRecordData& record) {
+    return computeBreathFigures(figureBeats(record));
 }
 
 bool renderReportPng(const std::vector<ReportSession>& sessions, std::string& png,

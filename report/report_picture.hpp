@@ -4,18 +4,21 @@
 #include <string>
 #include <vector>
 
-#include "report/record_reader.hpp"
-#include "training/hrv_figures.hpp"
+#include "record/record_reader.hpp"
+#include "record/breath_figures.hpp"
+#include "record/hrv_figures.hpp"
 
 struct ReportSession {
     std::string name; // file name, shown in the title
     std::string date; // "2026-12-08 10:15", or empty
     SessionRecordData record;
     HrvFigures figures;
+    BreathFigures breathing;
 };
 
 // The figures of a record, computed as the program computes its summary.
 HrvFigures figuresOfRecord(const SessionRecordData& record);
+BreathFigures breathingOfRecord(const SessionRecordData& record);
 
 // Picture sizes in pixels (PNG) or points (SVG): one panel, or two with a trend below.
 inline constexpr int kReportWidth = 1200;

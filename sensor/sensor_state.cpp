@@ -39,8 +39,9 @@ void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam) {
 }
 
 void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t tick) {
-    const auto id = static_cast<std::int32_t>((wParam >> 16) & 0xFFFF);
-    if (wParam & kDisconnectedBit) {
+    const SensorMessage message = decodeSensorMessage(wParam, lParam);
+    const auto id = static_cast<std::int32_t>(message.device);
+    if (message.deviceLost) {
         deviceId = 0;
         statusByte = 0;
         showMessageBox("Прибор отключен во время работы программы."_cp1251, "Ошибка"_cp1251,
@@ -52,19 +53,18 @@ void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam, std::ui
     if (deviceId == 0) deviceId = id;
     if (id != deviceId) return;
 
-    const auto status = static_cast<std::int32_t>((static_cast<std::uintptr_t>(lParam) >> 16) & 0xFF);
+    const auto status = static_cast<std::int32_t>(statusByteOf(lParam));
     if (status != statusByte) {
-        breathStatus = (status >> 5) & 3;
-        pulseStatus = (status >> 2) & 3;
+        breathStatus = message.breathStatus;
+        pulseStatus = message.pulseStatus;
         statusByte = status;
     }
-    if (pulseStatus != 2) notReadySinceBeat = true;
-    applyEdge((wParam & kBreathBit) != 0, breathOn, breathArmed, breathIndicator);
-    if (applyEdge((wParam & kPulseBit) != 0, pulseOn, pulseArmed, pulseIndicator)) {
+    if (pulseStatus != kStatusReady) notReadySinceBeat = true;
+    applyEdge(message.breathIn, breathOn, breathArmed, breathIndicator);
+    if (applyEdge(message.pulseHigh, pulseOn, pulseArmed, pulseIndicator)) {
         // A rise that carries its interval says itself whether it reaches across a gap.
-        const std::uint32_t intervalMs = beatIntervalOf(wParam);
-        const bool counts =
-            intervalMs != 0 ? (lParam & kBeatGapBit) == 0 : !notReadySinceBeat;
+        const std::uint32_t intervalMs = message.beatIntervalMs;
+        const bool counts = intervalMs != 0 ? !message.beatAfterGap : !notReadySinceBeat;
         pendingBeats.push_back({tick, intervalMs, counts});
         notReadySinceBeat = false;
     }
@@ -73,9 +73,9 @@ void SensorState::onMessage(std::uintptr_t wParam, std::intptr_t lParam, std::ui
 std::optional<StatusPresentation> presentStatus(std::int32_t code) {
     switch (code) {
     case -1: return StatusPresentation{"Oтключен"_cp1251, 1, 0, 0}; // Latin O, as always shown
-    case 0: return StatusPresentation{"Включение"_cp1251, 1, 0, 0};
-    case 1: return StatusPresentation{"Поиск сигнала"_cp1251, 0, 1, 1};
-    case 2: return StatusPresentation{"Готов"_cp1251, 0, 1, 0};
+    case kStatusSwitchingOn: return StatusPresentation{"Включение"_cp1251, 1, 0, 0};
+    case kStatusSearching: return StatusPresentation{"Поиск сигнала"_cp1251, 0, 1, 1};
+    case kStatusReady: return StatusPresentation{"Готов"_cp1251, 0, 1, 0};
     default: return std::nullopt;
     }
 }

@@ -9,17 +9,16 @@
 #include <optional>
 
 #include "platform/append_file.hpp"
+#include "record/record_format.hpp"
 #include "platform/console.hpp"
 #include "platform/file_replace.hpp"
 #include "sensor/sensor_state.hpp"
+#include "record/breath_figures.hpp"
 #include "training/training_session.hpp"
 
 SessionRecorder sessionRecorder;
 
 namespace {
-
-constexpr const char* kCsvHeader =
-    "beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath,gap\n";
 
 // Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name). The
 // offset is worked out from the two broken-down times, since not every C library's strftime
@@ -48,22 +47,21 @@ std::string number(const std::optional<double>& value) {
     return text;
 }
 
-} // namespace
-
-const char* recordPhaseName(std::int32_t phase) {
-    switch (phase) {
-    case 0:
-        return "inhale";
-    case 1:
-        return "hold-in";
-    case 2:
-        return "exhale";
-    case 3:
-        return "hold-out";
-    default:
-        return "";
+// The breathing figures as one JSON object; nulls where the breath sensor gave too little.
+std::string breathingJson(const BreathFigures& b) {
+    std::string perCycle;
+    for (const std::optional<double>& r : b.cycleRatePerMin) {
+        if (!perCycle.empty()) perCycle += ", ";
+        perCycle += number(r);
     }
+    return "{\"beats_with_breath\": " + std::to_string(b.beatsWithBreath) +
+           ", \"breaths\": " + std::to_string(b.breaths) +
+           ", \"rate_per_min\": {\"mean\": " + number(b.meanRatePerMin) + ", \"per_cycle\": [" +
+           perCycle + "]}, \"inhale_breathed_in_percent\": " + number(b.inhaleBreathedInPercent) +
+           ", \"exhale_breathed_out_percent\": " + number(b.exhaleBreathedOutPercent) + "}";
 }
+
+} // namespace
 
 const char* sessionEndName(SessionEnd how) {
     switch (how) {
@@ -129,18 +127,23 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     cyclesDone_ = 0;
     for (std::size_t i = 0; i < 4; ++i)
         formula_[i] = session.phaseBeats[i];
-    pending_ = kCsvHeader;
+    pending_ = kRecordCsvHeader;
     appendPending();
 }
 
 void SessionRecorder::recordBeat(const TrainingSession& session, const SensorState& sensor,
-                                 std::uint32_t beatTick, std::uint32_t intervalMs,
-                                 const char* cue, bool gap) {
+                                 std::uint32_t beatTick, std::uint32_t intervalMs, const char* cue,
+                                 bool gap) {
     if (!file_->isOpen()) return;
     // The pacer's position after this step: the beat that closes cycle n begins cycle n + 1.
     const std::int32_t cycle = session.cyclesSetting - session.cyclesLeft + 1;
     cyclesDone_ = session.cyclesSetting - session.cyclesLeft;
-    beats_.push_back({static_cast<double>(intervalMs), session.phase, cycle, false, gap});
+    // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
+    const std::int32_t ms = static_cast<std::int32_t>(beatTick - startTick_);
+    // The breath signal only means something while the breath sensor reports ready.
+    const signed char breath = sensor.breathStatus == 2 ? (sensor.breathOn ? 1 : 0) : -1;
+    beats_.push_back(
+        {static_cast<double>(intervalMs), session.phase, cycle, false, gap, ms, breath});
 
     std::string cueFile;
     if (cue) {
@@ -150,15 +153,12 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     }
     char hr[16] = "";
     if (intervalMs > 0) std::snprintf(hr, sizeof hr, "%.1f", 60000.0 / intervalMs);
-    // The breath signal only means something while the breath sensor reports ready.
-    const char* breath = sensor.breathStatus == 2 ? (sensor.breathOn ? "1" : "0") : "";
+    static constexpr const char* kBreathField[] = {"", "0", "1"}; // by breath + 1
     char row[160];
-    // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
-    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s,%s\n",
-                  static_cast<int>(static_cast<std::int32_t>(beatTick - startTick_)),
+    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s,%s\n", static_cast<int>(ms),
                   static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
                   static_cast<int>(session.beatInPhase), static_cast<int>(cycle), cueFile.c_str(),
-                  breath, gap ? "1" : "");
+                  kBreathField[breath + 1], gap ? "1" : "");
     pending_ += std::to_string(beats_.size()) + row;
 
     if (cycle != lastCycle_) {
@@ -227,10 +227,10 @@ void SessionRecorder::writeSummary(SessionEnd how) {
                                    ", \"hold-in\": " + number(f.phaseMeanHr[1]) +
                                    ", \"exhale\": " + number(f.phaseMeanHr[2]) +
                                    ", \"hold-out\": " + number(f.phaseMeanHr[3]) + "}");
-    field("arrhythmia_bpm",
-          "{\"per_cycle\": [" + arrhythmia + "], \"mean\": " + number(f.arrhythmiaMean) +
-              ", \"sd\": " + number(f.arrhythmiaSd) + "}",
-          true);
+    field("arrhythmia_bpm", "{\"per_cycle\": [" + arrhythmia +
+                                "], \"mean\": " + number(f.arrhythmiaMean) +
+                                ", \"sd\": " + number(f.arrhythmiaSd) + "}");
+    field("breathing", breathingJson(computeBreathFigures(beats_)), true);
     json += "}\n";
 
     // Replaced whole through a temporary file and a rename: a summary is complete or absent.

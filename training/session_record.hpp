@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "training/hrv_figures.hpp"
+#include "record/hrv_figures.hpp"
 
 class AppendFile;
 struct SensorState;
@@ -14,8 +14,7 @@ struct TrainingSession;
 
 enum class SessionEnd { Completed, Halted, Restarted, Quit };
 
-// Words of the record for the four phases and for how a session ended.
-const char* recordPhaseName(std::int32_t phase);
+// The summary's word for how a session ended.
 const char* sessionEndName(SessionEnd how);
 
 // Main thread only. Rows are kept in memory and appended (and synced to the disk) once per

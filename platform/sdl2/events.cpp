@@ -25,7 +25,8 @@ int virtualKey(SDL_Keycode key) {
 
 // SDL stamps an event with its own tick when it is pushed (the moment the sensor message
 // was posted); the link may name the tick it stands for instead (in windowID, unused by
-// user events). tickMs() counts on the same clock unless a test drives it.
+// user events, as the sensor message's layout says). tickMs() counts on the same clock unless
+// a test drives it.
 std::uint32_t stampOf(const SDL_Event& in) {
     if (tickOverridden()) return tickMs();
     return in.user.windowID != 0 ? in.user.windowID : in.common.timestamp;

@@ -3,6 +3,8 @@
 
 #include <deque>
 
+#include "brix_message.hpp"
+
 #include "platform/end_signals.hpp"
 #include "platform/ticks.hpp"
 #include "platform/win32/win32_shared.hpp"
@@ -91,9 +93,9 @@ LRESULT CALLBACK mainWindowMessages(HWND window, UINT message, WPARAM wParam, LP
             event.message = message;
             event.wParam = wParam;
             // The low word says how many milliseconds before its post the message stands for
-            // (see brix's posting); the program gets the message as designed, without it.
-            event.lParam = lParam & ~LPARAM{0xFFFF};
-            const auto earlier = static_cast<std::uint32_t>(lParam & 0xFFFF);
+            // (the sensor message's layout); the program gets the message without it.
+            event.lParam = lParam & ~LPARAM{kLatenessMask};
+            const auto earlier = static_cast<std::uint32_t>(lParam & kLatenessMask);
             event.tick = tickOverridden()
                              ? tickMs()
                              : static_cast<std::uint32_t>(GetMessageTime()) - earlier;

@@ -57,12 +57,19 @@ def match_intervals(rows, sent):
     (or the first) to the next follow the sensor's beats one by one; only a gap's beat may come
     after sensor beats that were not shown. Returns the worst difference (ms); fails when a
     stretch of rows is no run of the sensor's intervals after the stretch before."""
+    return place_rows(rows, sent)[0]
+
+
+def place_rows(rows, sent):
+    """As match_intervals; returns the worst difference (ms) and, for each row, the index of
+    the sensor's beat it is."""
     stretches = []
     for n, row in enumerate(rows):
         if n == 0 or row["gap"] == "1":
             stretches.append([])
         stretches[-1].append(int(row["interval_ms"]))
     worst = 0.0
+    places = []
     j = 0
     for stretch in stretches:
         k = next((k for k in range(j, len(sent) - len(stretch) + 1)
@@ -70,8 +77,9 @@ def match_intervals(rows, sent):
         check(k is not None, f"the rows {stretch[:5]}... are no run of the sensor's intervals "
                              f"after the rows before them (a beat invented or lost)")
         worst = max([worst] + [abs(sent[k + i] - v) for i, v in enumerate(stretch)])
+        places.extend(range(k, k + len(stretch)))
         j = k + len(stretch)
-    return worst
+    return worst, places
 
 
 def scenario_strap_batched_under_load(ctx):

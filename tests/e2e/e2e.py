@@ -16,8 +16,8 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from harness import (App, Display, Failure, check, is_black, is_green_text, is_white,  # noqa: E402
-                     menu_px, onsets, read_wave, similarity, spectrum, AUDIO_RATE,
+from harness import (App, Display, Failure, Skipped, check, is_black, is_green_text,  # noqa: E402
+                     is_white, menu_px, onsets, read_wave, similarity, spectrum, AUDIO_RATE,
                      AUDIO_CHANNELS)
 import layout  # noqa: E402
 from layout import (BREATH_WORD, CYCLES_DIGITS, CYCLES_MINUS, CYCLES_PLUS, ENTRIES,  # noqa: E402
@@ -903,6 +903,7 @@ class Result:
     def __init__(self, name):
         self.name = name
         self.ok = False
+        self.skipped = False
         self.message = ""
         self.seconds = 0.0
         self.notes = []
@@ -922,6 +923,9 @@ def run_one(name, function, binary, repo, root, lock):
         result.ok = True
     except Failure as failure:
         result.message = str(failure)
+    except Skipped as why:
+        result.ok = result.skipped = True
+        result.message = str(why)
     except Exception:  # a fault of the driver itself still fails the scenario, with detail
         result.message = traceback.format_exc().strip().splitlines()[-1]
         with open(os.path.join(artifacts, "traceback.txt"), "w") as f:
@@ -931,14 +935,15 @@ def run_one(name, function, binary, repo, root, lock):
             for app in ctx.apps:
                 app.cleanup(keep_files=not result.ok)
             result.notes = ctx.notes
-            ctx.log("end: " + ("passed" if result.ok else result.message))
+            ctx.log("end: " + ("skipped: " + result.message if result.skipped
+                               else "passed" if result.ok else result.message))
             ctx.steps.close()
         display.stop()
     result.seconds = time.monotonic() - started
     with lock:
-        status = "PASS" if result.ok else "FAIL"
+        status = "SKIP" if result.skipped else "PASS" if result.ok else "FAIL"
         line = f"{status}  {name:18} {result.seconds:6.1f} s"
-        if not result.ok:
+        if not result.ok or result.skipped:
             line += f"  {result.message}"
         print(line, flush=True)
         for note in result.notes:
@@ -972,6 +977,12 @@ def main():
     import beats_under_load
     SCENARIOS.extend(beats_under_load.SCENARIOS)
     LAST.update(beats_under_load.LAST)
+    # The breathing of a replayed record, through a session, its summary and the report.
+    import breath_replay
+    SCENARIOS.extend(breath_replay.SCENARIOS)
+    # A strap with a breath sensor: the breathing it feels, and a refused accelerometer.
+    import strap_breathing
+    SCENARIOS.extend(strap_breathing.SCENARIOS)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:
@@ -1002,11 +1013,12 @@ def main():
         if name in LAST:
             results[name] = run_one(name, function, binary, options.repo, root, lock)
 
-    passed = sum(1 for r in results.values() if r.ok)
-    failed = len(results) - passed
+    skipped = sum(1 for r in results.values() if r.skipped)
+    passed = sum(1 for r in results.values() if r.ok) - skipped
+    failed = len(results) - passed - skipped
     print(f"Screenshots and logs: {root}")
     print(f"End-to-end suite took {time.monotonic() - started:.0f} s")
-    print(f"e2e: {passed} passed, {failed} failed")
+    print(f"e2e: {passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
     return 0 if failed == 0 else 1
 
 

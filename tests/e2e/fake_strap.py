@@ -6,6 +6,8 @@ import subprocess
 import tempfile
 import time
 
+from harness import Skipped
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 BLUEZ = os.path.join(HERE, "..", "bluez")
 
@@ -16,6 +18,9 @@ class FakeStrap:
     events (ready, notifying, stop-notify, ...) are kept in `events_path`."""
 
     def __init__(self, scenario, recording, artifacts):
+        missing = self.missing()
+        if missing:
+            raise Skipped(f"{missing} is missing (scripts/install-deps.sh installs it)")
         self.folder = tempfile.mkdtemp(prefix="halvent-e2e-bus-")
         with open(os.path.join(BLUEZ, "test-bus.conf"), encoding="utf-8") as f:
             config = f.read().replace(
@@ -36,6 +41,18 @@ class FakeStrap:
         if not self.wait_for("ready", 10):
             self.stop()
             raise RuntimeError("the fake BlueZ did not start (see fake-bluez.txt)")
+
+    @staticmethod
+    def missing():
+        """What the fake needs and this machine has not: the bus daemon, or the system
+        Python's D-Bus and GLib bindings. None when all is there."""
+        if shutil.which("dbus-daemon") is None:
+            return "dbus-daemon"
+        if not os.access("/usr/bin/python3", os.X_OK) or subprocess.run(
+                ["/usr/bin/python3", "-c", "import dbus, dbus.mainloop.glib, gi.repository.GLib"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+            return "python3-dbus or python3-gi (for /usr/bin/python3)"
+        return None
 
     def events(self):
         with open(self.events_path, encoding="utf-8") as f:

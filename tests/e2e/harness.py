@@ -54,6 +54,11 @@ class Failure(Exception):
     """A check that did not hold; the message says what was seen."""
 
 
+class Skipped(Exception):
+    """A scenario that cannot run on this machine (a tool it needs is missing); the message
+    says what is missing."""
+
+
 def check(condition, message):
     if not condition:
         raise Failure(message)

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "brix/hr_measurement.hpp"
-#include "brix/strap_signal.hpp"
+#include "bluetooth/hr_measurement.hpp"
+#include "bluetooth/strap_signal.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const brix::HrMeasurement measurement = brix::parseHrMeasurement(data, size);

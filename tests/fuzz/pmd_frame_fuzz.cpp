@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "brix/breath_detector.hpp"
-#include "brix/device_clock.hpp"
-#include "brix/pmd_frame.hpp"
+#include "bluetooth/breath_detector.hpp"
+#include "bluetooth/device_clock.hpp"
+#include "bluetooth/pmd_frame.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace pmd = brix::pmd;

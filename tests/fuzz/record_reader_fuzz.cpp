@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/record_reader.hpp"
+#include "record/record_reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Half the inputs get the program's own header, so the rows are explored too and not only

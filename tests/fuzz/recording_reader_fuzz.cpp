@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "brix/recording_reader.hpp"
+#include "sources/recording_reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const brix::Recording read =

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "brix/beat_schedule.hpp"
+#include "link/beat_schedule.hpp"
 #include "support/test_support.hpp"
 
 namespace {

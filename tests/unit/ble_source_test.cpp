@@ -1,7 +1,7 @@
 // The Bluetooth strap source against a fake BlueZ on a private bus, delivering to a recording sink.
 #include <gtest/gtest.h>
 
-#include "ble_source.hpp"
+#include "bluetooth/ble_source.hpp"
 #include "support/fake_bluez.hpp"
 
 #include <atomic>

@@ -2,7 +2,7 @@
 // holds, movement, a change of posture and a broken stream.
 #include <gtest/gtest.h>
 
-#include "breath_detector.hpp"
+#include "bluetooth/breath_detector.hpp"
 #include "support/breath_score.hpp"
 #include "support/chest_signal.hpp"
 

@@ -2,7 +2,7 @@
 // on the host's time line.
 #include <gtest/gtest.h>
 
-#include "breath_stream.hpp"
+#include "bluetooth/breath_stream.hpp"
 #include "support/chest_signal.hpp"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 // Reading a strap's heart-rate measurements, and the beats a strap without RR intervals gives.
 #include <gtest/gtest.h>
 
-#include "hr_measurement.hpp"
-#include "strap_signal.hpp"
+#include "bluetooth/hr_measurement.hpp"
+#include "bluetooth/strap_signal.hpp"
 
 #include <vector>
 

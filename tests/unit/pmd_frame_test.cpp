@@ -1,8 +1,8 @@
 // Reading the measurement-data service: answers, settings, accelerometer frames, clock mapping.
 #include <gtest/gtest.h>
 
-#include "device_clock.hpp"
-#include "pmd_frame.hpp"
+#include "bluetooth/device_clock.hpp"
+#include "bluetooth/pmd_frame.hpp"
 
 #include <random>
 #include <vector>

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "brix/recording_reader.hpp"
+#include "sources/recording_reader.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -51,6 +51,29 @@ TEST(RecordingReader, SecondsCommentsAndCsvColumns) {
     EXPECT_EQ(glitches.skipped, 3u);
     // One interval is a recording too (looped, a steady pulse).
     EXPECT_EQ(readRecording("1000\n").intervalsMs, (V{1000}));
+}
+
+// The program's own session record replays with its breathing; a glitch takes its breath
+// along, a beat across a gap stays (its interval is real), and the other forms have none.
+TEST(RecordingReader, TheProgramsOwnRecordKeepsItsBreathing) {
+    const auto record =
+        readRecording("beat,ms,interval_ms,hr_bpm,phase,beat_in_phase,cycle,cue,breath,gap\n"
+                      "1,812,812,73.9,inhale,1,1,1.wav,,\n"
+                      "2,1602,790,75.9,inhale,2,1,,1,\n"
+                      "3,1702,100,600.0,hold-in,1,1,2.wav,0,\n"
+                      "4,4502,2800,21.4,exhale,1,1,3.wav,0,1\n"
+                      "5,5302,800,75.0,exhale,2,1,,,\n");
+    ASSERT_EQ(record.error, "");
+    EXPECT_EQ(record.intervalsMs, (std::vector<double>{812, 790, 2800, 800}));
+    EXPECT_EQ(record.breath, (std::vector<signed char>{-1, 1, 0, -1}));
+    EXPECT_EQ(record.skipped, 1u);
+    // A heartbeat column by its usual name wins over interval_ms.
+    EXPECT_EQ(readRecording("interval_ms,rr\n5,800\n").intervalsMs, (std::vector<double>{800}));
+    EXPECT_TRUE(readRecording("rr\n640\n655\n").breath.empty());
+    // A record made without a breath sensor replays without one.
+    EXPECT_TRUE(readRecording("interval_ms,breath\n640,\n655,\n").breath.empty());
+    EXPECT_EQ(readRecording("rr,breath\n800,1\n810,in\n").error,
+              "line 3: 'in' is not a breath value (1, 0 or empty)");
 }
 
 TEST(RecordingReader, BadInputNamesTheProblemAndItsLine) {

@@ -17,7 +17,7 @@
 #include "app/session_flow.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
-#include "brix/pulse_output.hpp"
+#include "link/pulse_output.hpp"
 #include "brix_message.hpp"
 #include "gui/gui.hpp"
 #include "platform/events.hpp"

@@ -188,9 +188,11 @@ nn = [int(r['interval_ms']) for r, u in zip(rows, used) if u]
 hr = [60000 / v for v in nn]
 diffs = [int(rows[i]['interval_ms']) - int(rows[i - 1]['interval_ms'])
          for i in range(1, len(rows)) if used[i] and used[i - 1]]
+# An interval elapsed in the phase (and cycle) the pacer stood in before the beat ending it.
 def rate(phase, cycle=None):
-    return [60000 / int(r['interval_ms']) for r, u in zip(rows, used)
-            if u and r['phase'] == phase and (cycle is None or r['cycle'] == cycle)]
+    return [60000 / int(rows[i]['interval_ms']) for i in range(1, len(rows))
+            if used[i] and rows[i - 1]['phase'] == phase
+            and (cycle is None or rows[i - 1]['cycle'] == cycle)]
 per_cycle = []
 for c in dict.fromkeys(r['cycle'] for r in rows):
     i, e = rate('inhale', c), rate('exhale', c)

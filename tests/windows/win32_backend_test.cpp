@@ -19,7 +19,7 @@
 
 #include "app/settings.hpp"
 #include "brix.h"
-#include "post_message.hpp"
+#include "os/post_message.hpp"
 #include "platform/bitmap_font.hpp"
 #include "platform/events.hpp"
 #include "platform/mapped_file.hpp"

@@ -1,7 +1,7 @@
 // How well the breath detector follows a synthetic chest: agreement, turn latency, flicker.
 #pragma once
 
-#include "breath_detector.hpp"
+#include "bluetooth/breath_detector.hpp"
 #include "chest_signal.hpp"
 
 #include <algorithm>
