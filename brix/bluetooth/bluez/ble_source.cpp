@@ -117,6 +117,16 @@ const char* advice(Trouble trouble) {
     }
 }
 
+// WriteValue(ay value, a{sv} options) with no options: a write that BlueZ confirms.
+BusConnection::Arguments writeValueArguments(std::vector<std::uint8_t> bytes) {
+    return [bytes = std::move(bytes)](sd_bus_message* m) {
+        int r = sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size());
+        if (r >= 0) r = sd_bus_message_open_container(m, 'a', "{sv}");
+        if (r >= 0) r = sd_bus_message_close_container(m);
+        return r;
+    };
+}
+
 Trouble troubleOf(const BusReply& reply) {
     const std::string& name = reply.errorName;
     if (name == "org.freedesktop.DBus.Error.ServiceUnknown" ||
@@ -359,13 +369,8 @@ bool BleSource::serve(BusConnection& bus) {
     // connected, or was connecting (Disconnect cancels a pending Connect), is let go: BlueZ
     // would keep the link after the program ends.
     if (breath_.started()) {
-        const std::vector<std::uint8_t> stop = pmd::stopCommand(pmd::kAccelerometer);
-        bus.send(control_, kCharacteristic, "WriteValue", [&stop](sd_bus_message* m) {
-            int r = sd_bus_message_append_array(m, 'y', stop.data(), stop.size());
-            if (r >= 0) r = sd_bus_message_open_container(m, 'a', "{sv}");
-            if (r >= 0) r = sd_bus_message_close_container(m);
-            return r;
-        });
+        bus.send(control_, kCharacteristic, "WriteValue",
+                 writeValueArguments(pmd::stopCommand(pmd::kAccelerometer)));
     }
     if (breathNotifying_) {
         bus.send(data_, kCharacteristic, "StopNotify");
@@ -617,16 +622,9 @@ bool BleSource::follow(BusConnection& bus, const BreathStream::Step& step) {
         reportBreath(SourceSink::kBreathAsStreamed);
     }
     if (step.write.empty()) return true;
-    const std::vector<std::uint8_t>& command = step.write;
-    const auto arguments = [&command](sd_bus_message* m) {
-        // WriteValue(ay value, a{sv} options): no options, a write that BlueZ confirms.
-        int r = sd_bus_message_append_array(m, 'y', command.data(), command.size());
-        if (r >= 0) r = sd_bus_message_open_container(m, 'a', "{sv}");
-        if (r >= 0) r = sd_bus_message_close_container(m);
-        return r;
-    };
     BusReply reply;
-    if (!bus.call(control_, kCharacteristic, "WriteValue", arguments, kShortCall, reply))
+    if (!bus.call(control_, kCharacteristic, "WriteValue", writeValueArguments(step.write),
+                  kShortCall, reply))
         return false;
     if (!reply.ok) {
         breath_.end();
