@@ -258,9 +258,15 @@ class Display:
 
     def screenshot(self, png_path=None):
         """Grabs the whole screen and returns its pixels; keeps it as PNG at `png_path`."""
-        grab = subprocess.run([tool("xwd"), "-root", "-silent"], env=self.env(),
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
-        if grab.returncode != 0 or not grab.stdout:
+        # xwd walks every window for its visual; a window that closes during the walk (as one
+        # may while the program starts or ends) fails it with BadWindow. Grab again then.
+        for attempt in range(5):
+            grab = subprocess.run([tool("xwd"), "-root", "-silent"], env=self.env(),
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+            if grab.returncode == 0 and grab.stdout:
+                break
+            time.sleep(0.2)
+        else:
             raise Failure("xwd failed: " + grab.stderr.decode(errors="replace"))
         argv = [tool("convert"), "xwd:-"]
         if png_path:
