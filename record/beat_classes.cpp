@@ -18,7 +18,7 @@ constexpr double kMedianLimit = 3.0;
 // A swing up and back down again (or down and up) is also an artefact when the interval lies
 // this far from the median; breathing swings a resting heart by hundreds of milliseconds in a
 // few beats, and without this bound the deepest of those troughs read as short beats.
-constexpr double kReversalMedianLimit = 2.0;
+constexpr double kReversalMedianLimit = 2.5;
 // A rhythm as steady as a metronome has no spread at all; a threshold never falls below
 // this share of the local median, so that a few milliseconds do not count as an artefact.
 constexpr double kLeastThresholdShare = 0.02;
@@ -81,8 +81,8 @@ BeatClassification classifyBeats(const std::vector<double>& rr) {
     BeatClassification out;
     const std::size_t n = rr.size();
     out.classes.assign(n, BeatClass::Normal);
+    out.replacementMs = rr;
     if (n < 3) {
-        out.correctedMs = rr;
         out.counts[0] = static_cast<int>(n);
         return out;
     }
@@ -115,10 +115,14 @@ BeatClassification classifyBeats(const std::vector<double>& rr) {
         const bool ectopic = (s11 > 1 && s12 < -kEctopicSlope * s11 - kEctopicOffset) ||
                              (s11 < -1 && s12 > -kEctopicSlope * s11 + kEctopicOffset);
         if (ectopic) {
-            // The pattern shows at the second of the two intervals an early (or late) beat
-            // disturbs: the one before it is the pair's first.
+            // An early (or late) beat disturbs two intervals: this one and the neighbour whose
+            // jump goes the other way the most (an early beat's short interval, then the
+            // pause that makes up for it; or the other way round).
+            const bool partnerAfter = s11 < 0 ? scaled(k + 1) >= scaled(k - 1)
+                                              : scaled(k + 1) <= scaled(k - 1);
             out.classes[i] = BeatClass::Ectopic;
-            if (i > 0) out.classes[i - 1] = BeatClass::Ectopic;
+            if (partnerAfter && i + 1 < n) out.classes[i + 1] = BeatClass::Ectopic;
+            else if (i > 0) out.classes[i - 1] = BeatClass::Ectopic;
             ++out.counts[static_cast<std::size_t>(BeatClass::Ectopic)];
             continue;
         }
@@ -139,37 +143,45 @@ BeatClassification classifyBeats(const std::vector<double>& rr) {
         }
     }
 
-    // The corrected series: a bad interval replaced by the line between its nearest good
-    // neighbours (the local median where it has none on one side).
+    // A bad interval is replaced by the line between its nearest normal neighbours (the
+    // local median where it has none on one side).
     auto good = [&](std::size_t i) { return out.classes[i] == BeatClass::Normal; };
+    out.replacementMs = rr;
     for (std::size_t i = 0; i < n; ++i) {
         const BeatClass c = out.classes[i];
-        if (c == BeatClass::Missed) {
-            out.correctedMs.push_back(rr[i] / 2.0);
-            out.correctedMs.push_back(rr[i] / 2.0);
-        } else if (c == BeatClass::Extra) {
-            if (i + 1 < n && out.classes[i + 1] == BeatClass::Extra) {
-                out.correctedMs.push_back(rr[i] + rr[i + 1]);
-                ++i;
-            } else {
-                out.correctedMs.push_back(rr[i]); // a lone half at the end: kept as it is
-            }
-        } else if (c != BeatClass::Normal) {
-            std::ptrdiff_t before = static_cast<std::ptrdiff_t>(i) - 1, after = static_cast<std::ptrdiff_t>(i) + 1;
-            while (before >= 0 && !good(static_cast<std::size_t>(before))) --before;
-            while (after < static_cast<std::ptrdiff_t>(n) && !good(static_cast<std::size_t>(after))) ++after;
-            double value = median[i];
-            if (before >= 0 && after < static_cast<std::ptrdiff_t>(n)) {
-                const double share = static_cast<double>(static_cast<std::ptrdiff_t>(i) - before) /
-                                     static_cast<double>(after - before);
-                value = rr[static_cast<std::size_t>(before)] +
-                        share * (rr[static_cast<std::size_t>(after)] - rr[static_cast<std::size_t>(before)]);
-            }
-            out.correctedMs.push_back(value);
-        } else {
-            out.correctedMs.push_back(rr[i]);
-        }
         if (c != BeatClass::Extra && c != BeatClass::Ectopic) ++out.counts[static_cast<std::size_t>(c)];
+        if (c == BeatClass::Normal || c == BeatClass::Missed || c == BeatClass::Extra) continue;
+        auto before = static_cast<std::ptrdiff_t>(i) - 1;
+        auto after = static_cast<std::ptrdiff_t>(i) + 1;
+        while (before >= 0 && !good(static_cast<std::size_t>(before))) --before;
+        while (after < static_cast<std::ptrdiff_t>(n) && !good(static_cast<std::size_t>(after))) ++after;
+        double value = median[i];
+        if (before >= 0 && after < static_cast<std::ptrdiff_t>(n)) {
+            const double share = static_cast<double>(static_cast<std::ptrdiff_t>(i) - before) /
+                                 static_cast<double>(after - before);
+            value = rr[static_cast<std::size_t>(before)] +
+                    share * (rr[static_cast<std::size_t>(after)] - rr[static_cast<std::size_t>(before)]);
+        }
+        out.replacementMs[i] = value;
+    }
+    return out;
+}
+
+std::vector<double> correctedSeries(const std::vector<double>& rr,
+                                    const BeatClassification& classification) {
+    std::vector<double> out;
+    for (std::size_t i = 0; i < rr.size(); ++i) {
+        const BeatClass c = classification.classes[i];
+        if (c == BeatClass::Missed) {
+            out.push_back(rr[i] / 2.0);
+            out.push_back(rr[i] / 2.0);
+        } else if (c == BeatClass::Extra && i + 1 < rr.size() &&
+                   classification.classes[i + 1] == BeatClass::Extra) {
+            out.push_back(rr[i] + rr[i + 1]);
+            ++i;
+        } else {
+            out.push_back(classification.replacementMs[i]);
+        }
     }
     return out;
 }

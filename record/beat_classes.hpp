@@ -16,14 +16,15 @@ constexpr std::size_t kBeatClassCount = 6;
 const char* beatClassName(BeatClass beatClass);
 
 struct BeatClassification {
-    // One per interval given: the class of the beat that ends it. For an extra beat the
-    // interval after it is merged into its own and marked the same; so is the interval after
-    // an ectopic beat, which its pause lengthens or shortens.
+    // One per interval given: the class of the beat that ends it. An extra beat marks both
+    // intervals it splits; an ectopic beat marks its own interval and the one after it, which
+    // its early (or late) coming lengthens or shortens.
     std::vector<BeatClass> classes;
-    // The intervals put right (ms): a missed beat's interval split in two halves, an extra
-    // beat's merged with the next, ectopic, long and short ones replaced by the line between
-    // their good neighbours. Its length may differ from the input's.
-    std::vector<double> correctedMs;
+    // One per interval: what an ectopic, long or short interval is put right to (the line
+    // between its nearest normal neighbours, or the local median where it has none on one
+    // side); the interval itself for every other class. A missed beat's interval is put right
+    // by splitting it in two halves, an extra beat's pair by joining them: see correctedSeries.
+    std::vector<double> replacementMs;
     // How many beats of each class were found (an extra or ectopic beat counts once).
     std::array<int, kBeatClassCount> counts{};
 };
@@ -35,3 +36,8 @@ struct BeatClassification {
 // about twice it is a missed beat, one that makes the median with the next is an extra beat,
 // otherwise long or short. Intervals of a heart rhythm in ms, in order; any length.
 BeatClassification classifyBeats(const std::vector<double>& intervalsMs);
+
+// The intervals put right, in order: a missed beat's interval in two halves, an extra beat's
+// two intervals as one, the rest as `replacementMs` says. Its length may differ from the input's.
+std::vector<double> correctedSeries(const std::vector<double>& intervalsMs,
+                                    const BeatClassification& classification);

@@ -29,7 +29,9 @@ bool beatIsUsable(const FigureBeat& beat, bool firstOfSession) {
            beat.intervalMs <= kLongestUsableIntervalMs;
 }
 
-HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
+namespace {
+
+HrvFigures figuresOf(const std::vector<FigureBeat>& beats) {
     HrvFigures figures;
     figures.beats = static_cast<std::int64_t>(beats.size());
 
@@ -96,5 +98,98 @@ HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
             figures.cycleArrhythmia.push_back(c.inhaleSum / c.inhale - c.exhaleSum / c.exhale);
     figures.arrhythmiaMean = mean(figures.cycleArrhythmia);
     figures.arrhythmiaSd = sampleSd(figures.cycleArrhythmia);
+    return figures;
+}
+
+bool breaksRhythm(const FigureBeat& beat, bool firstOfSession) {
+    return firstOfSession || beat.gap || beat.doubtful;
+}
+
+struct RecordClasses {
+    std::vector<std::optional<BeatClass>> classes;
+    std::vector<double> replacementMs; // per beat, as beat_classes.hpp says
+    std::array<std::int64_t, kBeatClassCount> counts{};
+};
+
+RecordClasses classifyRuns(const std::vector<FigureBeat>& beats) {
+    RecordClasses out;
+    out.classes.resize(beats.size());
+    out.replacementMs.resize(beats.size());
+    std::size_t runStart = 0;
+    auto classifyRun = [&](std::size_t end) {
+        if (end <= runStart) return;
+        std::vector<double> intervals;
+        for (std::size_t i = runStart; i < end; ++i)
+            intervals.push_back(beats[i].intervalMs);
+        const BeatClassification found = classifyBeats(intervals);
+        for (std::size_t i = runStart; i < end; ++i) {
+            out.classes[i] = found.classes[i - runStart];
+            out.replacementMs[i] = found.replacementMs[i - runStart];
+        }
+        for (std::size_t k = 1; k < kBeatClassCount; ++k)
+            out.counts[k] += found.counts[k];
+    };
+    for (std::size_t i = 0; i < beats.size(); ++i) {
+        if (!breaksRhythm(beats[i], i == 0)) continue;
+        classifyRun(i);
+        runStart = i + 1;
+    }
+    classifyRun(beats.size());
+    return out;
+}
+
+// The beats put right, each in the phase and cycle its interval elapsed in as before.
+std::vector<FigureBeat> correctedBeats(const std::vector<FigureBeat>& beats,
+                                       const RecordClasses& found) {
+    const std::vector<std::optional<BeatClass>>& classes = found.classes;
+    std::vector<FigureBeat> out;
+    out.reserve(beats.size() + 8);
+    double carriedMs = 0.0; // an extra beat's interval, joined to the next one
+    for (std::size_t i = 0; i < beats.size(); ++i) {
+        FigureBeat beat = beats[i];
+        const std::optional<BeatClass> c = classes[i];
+        if (!c || *c == BeatClass::Normal) {
+            out.push_back(beat);
+            continue;
+        }
+        if (*c == BeatClass::Extra) {
+            if (carriedMs == 0.0 && i + 1 < beats.size() && classes[i + 1] == BeatClass::Extra) {
+                carriedMs = beat.intervalMs; // the false beat goes; its interval joins the next
+                continue;
+            }
+            beat.intervalMs += carriedMs;
+            carriedMs = 0.0;
+            out.push_back(beat);
+            continue;
+        }
+        if (*c == BeatClass::Missed) {
+            // The beat the strap did not see, halfway, in the phase the interval began in.
+            FigureBeat unseen = beats[i - 1];
+            unseen.intervalMs = beat.intervalMs / 2.0;
+            unseen.ms = beat.ms - static_cast<std::int64_t>(beat.intervalMs / 2.0);
+            unseen.gap = unseen.doubtful = false;
+            out.push_back(unseen);
+            beat.intervalMs /= 2.0;
+        } else {
+            beat.intervalMs = found.replacementMs[i]; // ectopic, long or short
+        }
+        out.push_back(beat);
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::optional<BeatClass>> classifyRecordBeats(const std::vector<FigureBeat>& beats) {
+    return classifyRuns(beats).classes;
+}
+
+HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
+    const RecordClasses found = classifyRuns(beats);
+    const std::vector<FigureBeat> corrected = correctedBeats(beats, found);
+    HrvFigures figures = figuresOf(corrected);
+    figures.beats = static_cast<std::int64_t>(beats.size());
+    figures.leftOut = static_cast<std::int64_t>(corrected.size()) - figures.usedBeats;
+    figures.corrected = found.counts;
     return figures;
 }

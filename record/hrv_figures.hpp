@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "record/beat_classes.hpp"
+
 // One beat as the figures see it: its interval, where the pacer stood after it, whether
 // the source doubts it (a strap may flag a beat as unreliable), its time and the breathing.
 struct FigureBeat {
@@ -30,6 +32,8 @@ struct HrvFigures {
     std::int64_t beats = 0;                     // all beats of the record
     std::int64_t usedBeats = 0;                 // beats that entered the figures
     std::int64_t leftOut = 0;                   // beats kept in the record but not in the figures
+    // Beats put right before the figures, by class (the normal count stays 0).
+    std::array<std::int64_t, kBeatClassCount> corrected{};
     std::optional<double> meanHr, minHr, maxHr; // beats a minute, from 60000 / interval
     std::optional<double> meanNnMs;
     std::optional<double> sdnnMs;  // sample standard deviation of the intervals
@@ -48,6 +52,14 @@ struct HrvFigures {
 // beat before the session began (the pacer measures from the last beat it counted).
 bool beatIsUsable(const FigureBeat& beat, bool firstOfSession);
 
-// Successive differences are taken only between two neighbouring usable beats, so a beat left
-// out breaks the chain instead of joining two intervals that were never adjacent.
+// Which beats the strap or the heart got wrong, per beat: the beats between two stretches
+// that break the rhythm (the session's first beat, a gap's, a doubtful one) are classified as
+// one series; a beat that breaks it has no class.
+std::vector<std::optional<BeatClass>> classifyRecordBeats(const std::vector<FigureBeat>& beats);
+
+// The figures are computed on the beats put right: a missed beat's interval split in two, an
+// extra beat joined to the next, an ectopic, long or short interval replaced (see
+// beat_classes.hpp). Successive differences are taken only between two neighbouring usable
+// beats, so a beat left out breaks the chain instead of joining two intervals that were never
+// adjacent.
 HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats);

@@ -121,6 +121,7 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     startTime_ = localTime(now, false);
     lastCycle_ = 1;
     beats_.clear();
+    rows_.clear();
     goal_ = session.goal;
     level_ = session.level;
     cyclesPlanned_ = session.cyclesSetting;
@@ -155,11 +156,12 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     if (intervalMs > 0) std::snprintf(hr, sizeof hr, "%.1f", 60000.0 / intervalMs);
     static constexpr const char* kBreathField[] = {"", "0", "1"}; // by breath + 1
     char row[160];
-    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s,%s\n", static_cast<int>(ms),
+    std::snprintf(row, sizeof row, ",%d,%u,%s,%s,%d,%d,%s,%s,%s,", static_cast<int>(ms),
                   static_cast<unsigned>(intervalMs), hr, recordPhaseName(session.phase),
                   static_cast<int>(session.beatInPhase), static_cast<int>(cycle), cueFile.c_str(),
                   kBreathField[breath + 1], gap ? "1" : "");
-    pending_ += std::to_string(beats_.size()) + row;
+    rows_.push_back(std::to_string(beats_.size()) + row);
+    pending_ += rows_.back() + "\n";
 
     if (cycle != lastCycle_) {
         lastCycle_ = cycle;
@@ -172,8 +174,22 @@ void SessionRecorder::endSession(SessionEnd how) {
     if (!file_->isOpen()) return;
     if (!appendPending()) return;
     file_->close();
+    writeBeatClasses();
     writeSummary(how);
     csvPath_.clear();
+    rows_.clear();
+}
+
+void SessionRecorder::writeBeatClasses() {
+    const std::vector<std::optional<BeatClass>> classes = classifyRecordBeats(beats_);
+    std::string text = kRecordCsvHeader;
+    text.reserve(rows_.size() * 64);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        text += rows_[i] + (classes[i] ? beatClassName(*classes[i]) : "") + "\n";
+    // The same rows with their classes, through a temporary file and a rename: should that
+    // fail, the rows written during the session stay as they were.
+    if (std::string error; !replaceFileContents(csvPath_.c_str(), text, error))
+        tellUser(ConsoleLine::Problem, "halvent: the beats' classes were not written: " + error);
 }
 
 bool SessionRecorder::appendPending() {
@@ -216,6 +232,11 @@ void SessionRecorder::writeSummary(SessionEnd how) {
     field("cycles_done", std::to_string(cyclesDone_));
     field("beats", std::to_string(f.beats));
     field("beats_left_out", std::to_string(f.leftOut));
+    std::string corrected = "{";
+    for (std::size_t k = 1; k < kBeatClassCount; ++k)
+        corrected += std::string(k > 1 ? ", \"" : "\"") + beatClassName(static_cast<BeatClass>(k)) +
+                     "\": " + std::to_string(f.corrected[k]);
+    field("beats_corrected", corrected + "}");
     field("mean_hr_bpm", number(f.meanHr));
     field("min_hr_bpm", number(f.minHr));
     field("max_hr_bpm", number(f.maxHr));

@@ -46,12 +46,16 @@ class SessionRecorder {
 
   private:
     bool appendPending();
+    void writeBeatClasses();
     void writeSummary(SessionEnd how);
 
     std::string folder_;
     std::string csvPath_;
     std::unique_ptr<AppendFile> file_;
     std::string pending_; // rows of the cycle in progress
+    // Every row so far, without its class: the whole record is written again with the
+    // classes when the session ends.
+    std::vector<std::string> rows_;
     std::uint32_t startTick_ = 0;
     std::string startTime_; // local, ISO 8601 with offset
     std::int32_t lastCycle_ = 1;

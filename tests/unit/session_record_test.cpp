@@ -176,23 +176,43 @@ TEST_F(SessionRecordTest, RealRhythmIsKeptBeatForBeatAndItsFiguresAgreeWithAnInd
         EXPECT_EQ(row.at("breath"), ""); // no breath sensor reported ready
     }
 
-    // The figures of the summary against a separate computation over the CSV's own intervals.
+    // The figures of the summary against a separate computation over the CSV's own intervals,
+    // put right as its classes say.
     const std::vector<fs::path> json = filesIn(records, ".json");
     ASSERT_EQ(json.size(), 1u);
     const std::string check = R"PY(
 import csv, json, math, statistics, sys
 rows = list(csv.DictReader(open(sys.argv[1])))
 summary = json.load(open(sys.argv[2]))
-used = [i > 0 and 300 <= int(r['interval_ms']) <= 2000 for i, r in enumerate(rows)]
-nn = [int(r['interval_ms']) for r, u in zip(rows, used) if u]
+# The beats put right by the record's own classes: a missed beat split in two halves, an
+# extra beat joined to the next, ectopic, long and short ones replaced by the line between
+# their nearest normal neighbours. Each entry: interval, and the phase and cycle it elapsed in.
+rr = [int(r['interval_ms']) for r in rows]
+cls = [r['class'] for r in rows]
+def replaced(i):
+    b, a = i - 1, i + 1
+    while b >= 0 and cls[b] != 'normal': b -= 1
+    while a < len(rows) and cls[a] != 'normal': a += 1
+    return rr[b] + (i - b) / (a - b) * (rr[a] - rr[b])
+fixed, i = [], 1
+while i < len(rows):
+    before = (rows[i - 1]['phase'], rows[i - 1]['cycle'])
+    if cls[i] == 'missed':
+        fixed += [(rr[i] / 2, *before), (rr[i] / 2, *before)]
+    elif cls[i] == 'extra' and i + 1 < len(rows) and cls[i + 1] == 'extra':
+        fixed.append((rr[i] + rr[i + 1], *before)); i += 1
+    elif cls[i] in ('ectopic', 'long', 'short'):
+        fixed.append((replaced(i), *before))
+    else:
+        fixed.append((rr[i], *before))
+    i += 1
+used = [300 <= v <= 2000 for v, _, _ in fixed]
+nn = [v for (v, _, _), u in zip(fixed, used) if u]
 hr = [60000 / v for v in nn]
-diffs = [int(rows[i]['interval_ms']) - int(rows[i - 1]['interval_ms'])
-         for i in range(1, len(rows)) if used[i] and used[i - 1]]
-# An interval elapsed in the phase (and cycle) the pacer stood in before the beat ending it.
+diffs = [fixed[i][0] - fixed[i - 1][0] for i in range(1, len(fixed)) if used[i] and used[i - 1]]
 def rate(phase, cycle=None):
-    return [60000 / int(rows[i]['interval_ms']) for i in range(1, len(rows))
-            if used[i] and rows[i - 1]['phase'] == phase
-            and (cycle is None or rows[i - 1]['cycle'] == cycle)]
+    return [60000 / v for (v, p, c), u in zip(fixed, used)
+            if u and p == phase and (cycle is None or c == cycle)]
 per_cycle = []
 for c in dict.fromkeys(r['cycle'] for r in rows):
     i, e = rate('inhale', c), rate('exhale', c)
@@ -200,7 +220,7 @@ for c in dict.fromkeys(r['cycle'] for r in rows):
 ours = {'mean_hr_bpm': statistics.mean(hr), 'min_hr_bpm': min(hr), 'max_hr_bpm': max(hr),
         'sdnn_ms': statistics.stdev(nn), 'rmssd_ms': math.sqrt(sum(d * d for d in diffs) / len(diffs)),
         'pnn50_percent': 100 * sum(abs(d) > 50 for d in diffs) / len(diffs),
-        'beats_left_out': len(rows) - len(nn)}
+        'beats_left_out': len(fixed) - len(nn) + 1}
 ours.update({'phase ' + p: statistics.mean(rate(p)) for p in ('inhale', 'hold-in', 'exhale', 'hold-out')})
 ours['arrhythmia mean'] = statistics.mean(per_cycle)
 ours['arrhythmia sd'] = statistics.stdev(per_cycle)
