@@ -1,6 +1,7 @@
 // The breath detector: steps, gravity, breathing band, breathing direction, turns and status.
 #include "bluetooth/breath_detector.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -22,6 +23,8 @@ constexpr double kMovingGravityWeight = kStepS / 0.5;
 // The breathing band's upper edge. Breathing goes up to 0.5 Hz (30 a minute); the heart
 // beats from about 1 Hz: 1 Hz keeps the breath with little lag (0.23 s) and thins the ripple.
 constexpr double kLowPassHz = 1.0;
+// What the low-pass delays a slow signal by: its group delay at 0 Hz, sqrt(2) / (2 pi fc).
+constexpr double kLowPassDelayS = 1.4142135623730951 / (2.0 * std::numbers::pi * kLowPassHz);
 // The breathing direction comes from the last 20 s: a slow breath at least.
 constexpr double kCovarianceWeight = kStepS / 20.0;
 // The strap's z axis points out of the chest; a direction this close to it takes its sign
@@ -85,6 +88,7 @@ bool BreathDetector::add(double timeS, double x, double y, double z) {
     if (binOpen_ && bin > bin_) {
         double mean[3];
         for (int axis = 0; axis < 3; ++axis) mean[axis] = binSum_[axis] / binCount_;
+        stepTimeS_ = (static_cast<double>(bin_) + 0.5) * kStepS;
         step(mean);
         const long long missing = bin - bin_ - 1;
         if (missing > kLongestGapSteps) {
@@ -92,7 +96,10 @@ bool BreathDetector::add(double timeS, double x, double y, double z) {
             reset();
         } else {
             // A lost frame or two: the last step stands in for them.
-            for (long long i = 0; i < missing; ++i) step(lastStep_);
+            for (long long i = 0; i < missing; ++i) {
+                stepTimeS_ += kStepS;
+                step(lastStep_);
+            }
         }
         binOpen_ = false;
     }
@@ -107,6 +114,8 @@ bool BreathDetector::add(double timeS, double x, double y, double z) {
     binSum_[1] += y;
     binSum_[2] += z;
     ++binCount_;
+    if (in_ != wasIn) changeTimeS_ = std::fmin(inChangedAtS_, timeS);
+    else if (status_ != wasStatus) changeTimeS_ = timeS;
     return in_ != wasIn || status_ != wasStatus;
 }
 
@@ -195,6 +204,7 @@ void BreathDetector::followAxis(const double band[3]) {
         // with it the state read along it.
         for (double& value : next) value = -value;
         in_ = !in_;
+        inChangedAtS_ = stepTimeS_;
         extreme_ = -extreme_;
         lastTurnLevel_ = -lastTurnLevel_;
     }
@@ -204,6 +214,7 @@ void BreathDetector::followAxis(const double band[3]) {
 void BreathDetector::trackTurns(double along) {
     if (!turnSeen_) {
         extreme_ = lastTurnLevel_ = along;
+        extremeTimeS_ = stepTimeS_;
         stepsSinceTurn_ = 0;
         turnSeen_ = true;
         return;
@@ -216,9 +227,33 @@ void BreathDetector::trackTurns(double along) {
 
     const double hysteresis = std::fmax(kMinHysteresisMg, kRelativeHysteresis * swing_);
     const bool turned = in_ ? along < extreme_ - hysteresis : along > extreme_ + hysteresis;
+    // Ring of the last 2 x kSpeedSteps steps: the oldest, and the one half way.
+    const double alongOldest = recentAlong_[recentAt_];
+    const double alongBefore = recentAlong_[(recentAt_ + kSpeedSteps) % (2 * kSpeedSteps)];
+    recentAlong_[recentAt_] = along;
+    recentAt_ = (recentAt_ + 1) % (2 * kSpeedSteps);
     if (!turned) {
-        extreme_ = in_ ? std::fmax(extreme_, along) : std::fmin(extreme_, along);
+        if (in_ ? along > extreme_ : along < extreme_) {
+            extreme_ = along;
+            extremeTimeS_ = stepTimeS_;
+        }
         return;
+    }
+    // When the breath left its extreme, from how far it has come and how fast it goes: a
+    // breath leaving at full speed (after a hold) has come that far at its present speed; one
+    // rolling over a round top, its speed growing from nothing, took twice as long. How the
+    // speed grew over the last two quarter seconds tells which. Never before the top.
+    const double window = kSpeedSteps * kStepS;
+    const double speed = std::fabs(along - alongBefore) / window;
+    const double speedBefore = std::fabs(alongBefore - alongOldest) / window;
+    double leftAtS = extremeTimeS_;
+    if (speed > 0.0) {
+        const double atSpeed = std::fabs(extreme_ - along) / speed;
+        // Speed growing in a straight line from zero: zero that long ago.
+        const double sinceStill =
+            speed > speedBefore ? (window * speed / (speed - speedBefore)) - window / 2 : 2 * atSpeed;
+        leftAtS = std::fmax(extremeTimeS_,
+                            stepTimeS_ - std::clamp(sinceStill, atSpeed, 2 * atSpeed));
     }
     const double halfSwing = std::fabs(extreme_ - lastTurnLevel_);
     if (halfSwing >= kBreathSwingMg && stepsSinceTurn_ >= kShortestHalfSteps) {
@@ -228,7 +263,10 @@ void BreathDetector::trackTurns(double along) {
         goodHalves_ = 0;
     }
     lastTurnLevel_ = extreme_;
+    // The band filter showed it that much later.
+    inChangedAtS_ = leftAtS - kLowPassDelayS;
     extreme_ = along;
+    extremeTimeS_ = stepTimeS_;
     stepsSinceTurn_ = 0;
     in_ = !in_;
 }

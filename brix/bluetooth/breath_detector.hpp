@@ -24,6 +24,12 @@ class BreathDetector {
 
     bool breathingIn() const { return in_; }
     int status() const { return status_; }
+    // When the last change happened (s, the samples' clock). A turn of the breath is only
+    // sure once the breath has come back from its extreme by a little, most of a second
+    // later on a slow, round breath; its moment is the extreme itself (less the band
+    // filter's delay), so that the change can be shown when it happened. A change of status
+    // happens at the sample that made it.
+    double changeTimeS() const { return changeTimeS_; }
 
     // The breathing direction now followed (a unit vector in the strap's axes).
     double axisX() const { return axis_[0]; }
@@ -46,6 +52,9 @@ class BreathDetector {
     int binCount_ = 0;
     double lastStep_[3] = {0, 0, 0};
     int steps_ = 0; // since the stream started
+    double stepTimeS_ = 0; // the middle of the step being taken
+    double changeTimeS_ = 0;
+    double inChangedAtS_ = 0; // when in_ last changed, as changeTimeS() tells it
 
     double gravity_[3] = {0, 0, 0};
     double lowPassIn_[2][3] = {};  // the low-pass filter's last two inputs
@@ -61,6 +70,12 @@ class BreathDetector {
     bool in_ = false;
     int status_ = kSwitchingOn;
     double extreme_ = 0;      // the highest (in) or lowest (out) point since the last turn
+    double extremeTimeS_ = 0; // ... and when it was reached
+    // The breath along its direction over the last half second, for its speed (over each
+    // quarter second).
+    static constexpr int kSpeedSteps = 5;
+    double recentAlong_[2 * kSpeedSteps] = {};
+    int recentAt_ = 0;
     double lastTurnLevel_ = 0;
     int stepsSinceTurn_ = 0;
     bool turnSeen_ = false;

@@ -1,6 +1,8 @@
 // The accelerometer's start-up dialogue and the path from its frames to breath changes.
 #include "bluetooth/breath_stream.hpp"
 
+#include <cmath>
+
 #include "bluetooth/pmd_frame.hpp"
 
 namespace brix {
@@ -85,8 +87,10 @@ std::vector<BreathStream::Change> BreathStream::onData(const std::uint8_t* data,
         clock_.sampleTimes(frame.deviceTimeNs, frame.samples.size(), arrivalNs);
     for (std::size_t i = 0; i < frame.samples.size() && i < times.size(); ++i) {
         const pmd::AccSample& s = frame.samples[i];
+        // A change keeps its own moment (a turn is sure only some time after it came).
         if (detector_.add(static_cast<double>(times[i]) * 1e-9, s.x, s.y, s.z))
-            changes.push_back({detector_.breathingIn(), detector_.status(), times[i]});
+            changes.push_back({detector_.breathingIn(), detector_.status(),
+                               static_cast<std::int64_t>(std::llround(detector_.changeTimeS() * 1e9))});
     }
     return changes;
 }

@@ -42,7 +42,7 @@ inline BreathScore scoreBreathDetector(const ChestOptions& options, double secon
         if (ready && score.readyAtS < 0) score.readyAtS = s.timeS;
         if (detector.breathingIn() != lastIn) {
             lastIn = detector.breathingIn();
-            if (ready) flips.push_back({s.timeS, lastIn});
+            if (ready) flips.push_back({detector.changeTimeS(), lastIn});
         }
         if (chest.moving(s.timeS)) {
             ++moved;
@@ -86,7 +86,8 @@ inline BreathScore scoreBreathDetector(const ChestOptions& options, double secon
         if (!found) ++score.missed;
     }
     for (std::size_t f = 0; f < flips.size(); ++f)
-        if (!matched[f] && flips[f].timeS > turns.front() && flips[f].timeS < turns.back() &&
+        // The last turn is never matched, and its flip may be placed a little before it.
+        if (!matched[f] && flips[f].timeS > turns.front() && flips[f].timeS < turns.back() - 0.5 &&
             !chest.moving(flips[f].timeS))
             ++score.extraFlips;
     if (!latencies.empty()) {
