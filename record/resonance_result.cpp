@@ -40,14 +40,13 @@ double number(const Json& object, const std::string& where, const char* key, dou
     const Json& value = member(object, where, key);
     if (!value.is_number()) throw BadField{where + key + ": not a number"};
     const double x = value.get<double>();
-    if (!std::isfinite(x) || x < least || x > most)
-        throw BadField{where + key + ": out of range"};
+    if (!std::isfinite(x) || x < least || x > most) throw BadField{where + key + ": out of range"};
     return x;
 }
 
 // Null, absent or a finite number within [least, most].
-std::optional<double> optionalNumber(const Json& object, const std::string& where,
-                                     const char* key, double least, double most) {
+std::optional<double> optionalNumber(const Json& object, const std::string& where, const char* key,
+                                     double least, double most) {
     const auto found = object.find(key);
     if (found == object.end() || found->is_null()) return std::nullopt;
     return number(object, where, key, least, most);

@@ -68,7 +68,7 @@ std::string TimeAxis::label(double seconds) const {
 TimeAxis timeAxisFor(double endSeconds, int mostTicks) {
     // Under two minutes, seconds read more easily than "0:45", "1:00", "1:15".
     const bool inSeconds = endSeconds < 120.0;
-    static constexpr double kSteps[] = {1,   2,   5,   10,  15,   30,   60,   120,
+    static constexpr double kSteps[] = {1,   2,   5,   10,   15,   30,   60,   120,
                                         300, 600, 900, 1800, 3600, 7200, 18000};
     for (double step : kSteps)
         if (endSeconds / step <= mostTicks) return {step, inSeconds};

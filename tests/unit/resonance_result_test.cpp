@@ -78,7 +78,7 @@ TEST(ResonanceResult, DamagedOrHostileFilesGiveOneLineAndNoResult) {
         return text;
     };
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {good.substr(0, good.size() / 2), "not valid JSON"},       // cut short by a crash
+        {good.substr(0, good.size() / 2), "not valid JSON"}, // cut short by a crash
         {"", "not valid JSON"},
         {"[1, 2]", "not a JSON object"},
         {replaced("\"stages\"", "\"stagez\""), "stages: missing"},
@@ -86,7 +86,7 @@ TEST(ResonanceResult, DamagedOrHostileFilesGiveOneLineAndNoResult) {
         {replaced("0,\n        5,\n        0\n      ]", "5\n      ]"), "stages[0].formula"},
         {replaced("6.5,\n      \"formula\"", "-6.5,\n      \"formula\""),
          "stages[0].breaths_per_min: out of range"},
-        {replaced("11.875", "1e999"), "not valid JSON"},            // a number beyond double
+        {replaced("11.875", "1e999"), "not valid JSON"}, // a number beyond double
         {replaced("2026-12-09T07-10-05.csv", "../../etc/passwd"), "stages[0].record"},
         {replaced("\"rank\": 1", "\"rank\": 7"), "stages[0].rank: out of range"},
         {std::string(2u << 20, '['), "too large"},
