@@ -2,6 +2,10 @@
 # The native build takes the package's own CMake files. The mingw cross-build cannot: they
 # point at /usr/include, whose glibc headers would shadow mingw's own. It gets a folder in the
 # build tree holding only a link to /usr/include/nlohmann instead.
+# Included by each folder that needs it (the package's target is seen in its own folder only).
+if(TARGET nlohmann_json::nlohmann_json)
+    return()
+endif()
 if(NOT CMAKE_CROSSCOMPILING)
     find_package(nlohmann_json 3.9 REQUIRED)
     return()
