@@ -31,5 +31,5 @@ echo "-- fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DHALVENT_BENCH=OFF \
     -DHALVENT_FUZZ=ON -DHALVENT_WERROR=ON >/dev/null
 ninja -C "$root/build-fuzz" dib_reader_fuzz tga_reader_fuzz sensor_decoder_fuzz settings_reader_fuzz \
-    recording_reader_fuzz hr_measurement_fuzz record_reader_fuzz pmd_frame_fuzz
+    recording_reader_fuzz hr_measurement_fuzz record_reader_fuzz pmd_frame_fuzz resonance_result_fuzz
 ctest --test-dir "$root/build-fuzz" --output-on-failure -L fuzz
