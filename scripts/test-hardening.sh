@@ -12,7 +12,7 @@ echo "-- address + undefined"
     -DHALVENT_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 # Mesa's software driver leaks from a module it unloads, which no suppression can name, so the
 # leak check runs on the tests that never open an OpenGL context; the rest run without it.
-no_gl='^(SessionRecordTest|HalventReport|GuiWidgets|PointerInput|Settings|SensorDecoding|Brix|RecordingReader|Replay|Pacer|Menu|Presets|VolumeWords|VolumeSteppers|RateLabel|Cp1251|Ticks|MessageBoxes|BitmapReader|TgaReader)\.'
+no_gl='^(SessionRecordTest|HalventReport|ResonanceResult|ReportDrawing|GuiWidgets|PointerInput|Settings|SensorDecoding|Brix|RecordingReader|Replay|Pacer|Menu|Presets|VolumeWords|VolumeSteppers|RateLabel|Cp1251|Ticks|MessageBoxes|BitmapReader|TgaReader)\.'
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
     ctest --test-dir "$root/build-asan" --output-on-failure -j2 -R "$no_gl"
 # The soak test measures time and memory, which the sanitizers distort (freed memory is held
