@@ -139,6 +139,9 @@ std::optional<ResonanceResult> parseResonanceResult(const std::string& text, std
         std::string reason = e.what();
         if (const std::size_t tag = reason.find("] "); tag != std::string::npos)
             reason.erase(0, tag + 2);
+        // It quotes what it last read, which may be a whole long string of the file.
+        constexpr std::size_t kLongestReason = 160;
+        if (reason.size() > kLongestReason) reason = reason.substr(0, kLongestReason) + "...";
         error = "not valid JSON: " + reason;
         return std::nullopt;
     }

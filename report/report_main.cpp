@@ -72,38 +72,36 @@ int finish(const std::string& output, const std::string& error) {
     return 0;
 }
 
-// The latest breathing-rate test among the inputs, if any; the .json files that are not
-// results are left in `inputs` for the record reader, the results taken out.
+// The latest breathing-rate test among the inputs, if any, with its stages' records; the
+// .json files that are not results are left in `inputs` for the record reader.
 std::optional<ResonanceReport> findResonanceReport(std::vector<std::string>& inputs,
                                                    bool severalInputs) {
-    std::optional<ResonanceReport> latest;
-    std::vector<std::string> latestNotes, others;
+    std::string latest;
+    std::vector<std::string> others;
     for (const std::string& path : inputs) {
+        std::string error;
         if (!endsWith(path, ".json")) {
             others.push_back(path);
-            continue;
-        }
-        std::string error;
-        std::vector<std::string> notes;
-        std::optional<ResonanceReport> report = loadResonanceReport(path, error, notes);
-        if (!report) {
+        } else if (readResonanceResult(path, error)) {
+            if (latest.empty() || recordStartOrder(latest) <= recordStartOrder(path))
+                latest = path;
+        } else if (namesResonanceResult(path)) {
             // A damaged result says why; any other JSON (a session summary) goes on as before.
-            if (namesResonanceResult(path))
-                std::fprintf(stderr, "halvent-report: %s%s\n", error.c_str(),
-                             severalInputs ? "; left out" : "");
-            else
-                others.push_back(path);
-            continue;
-        }
-        if (!latest || recordStartOrder(latest->name) <= recordStartOrder(report->name)) {
-            latest = std::move(report);
-            latestNotes = std::move(notes);
+            std::fprintf(stderr, "halvent-report: %s%s\n", error.c_str(),
+                         severalInputs ? "; left out" : "");
+        } else {
+            others.push_back(path);
         }
     }
-    for (const std::string& note : latestNotes)
-        std::fprintf(stderr, "halvent-report: %s\n", note.c_str());
     inputs = std::move(others);
-    return latest;
+    if (latest.empty()) return std::nullopt;
+    std::string error;
+    std::vector<std::string> notes;
+    std::optional<ResonanceReport> report = loadResonanceReport(latest, error, notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "halvent-report: %s\n", note.c_str());
+    if (!report) std::fprintf(stderr, "halvent-report: %s\n", error.c_str()); // changed since
+    return report;
 }
 
 } // namespace

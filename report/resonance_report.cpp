@@ -37,9 +37,13 @@ bool isWinningStage(const ResonanceResult& result, const ResonanceStageResult& s
 }
 
 bool namesResonanceResult(const std::string& path) {
-    static constexpr char kEnding[] = "-resonance.json";
-    constexpr std::size_t length = sizeof kEnding - 1;
-    return path.size() >= length && path.compare(path.size() - length, length, kEnding) == 0;
+    // "…-resonance.json" in the record folder, or "resonance.json" beside the settings file.
+    static constexpr char kName[] = "resonance.json";
+    constexpr std::size_t length = sizeof kName - 1;
+    if (path.size() < length || path.compare(path.size() - length, length, kName) != 0)
+        return false;
+    return path.size() == length || path[path.size() - length - 1] == '/' ||
+           path[path.size() - length - 1] == '-';
 }
 
 std::string breathingRateText(double breathsPerMinute) {

@@ -25,7 +25,8 @@ std::optional<ResonanceReport> loadResonanceReport(const std::string& path, std:
 // Whether the stage paced the winning rate.
 bool isWinningStage(const ResonanceResult& result, const ResonanceStageResult& stage);
 
-// Whether a file given to halvent-report is a result by its name ("…-resonance.json").
+// Whether a file given to halvent-report is a result by its name ("…-resonance.json" or
+// "resonance.json").
 bool namesResonanceResult(const std::string& path);
 
 // A breathing rate as people write it: "6", "5.5", "5.25".
