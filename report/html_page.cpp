@@ -101,3 +101,42 @@ std::string reportHtml(const std::vector<ReportSession>& sessions, const std::st
             "session, are kept in the record but left out of the figures.</p>\n</body></html>\n";
     return html;
 }
+
+std::string resonanceHtml(const ResonanceReport& report, const std::string& png) {
+    const ResonanceResult& result = report.result;
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+        "<title>halvent breathing-rate test</title>\n<style>body{font-family:sans-serif;"
+        "margin:2em}table{border-collapse:collapse}td,th{border:1px solid #bbb;"
+        "padding:.3em .6em;text-align:right}th:last-child,td:last-child{text-align:left}"
+        ".best{font-weight:bold;background:#fbe9b0}img{max-width:100%}</style></head><body>\n"
+        "<h1>Breathing-rate test " + escapeHtml(result.startTime) + "</h1>\n<p>";
+    if (result.winnerBreathsPerMinute) {
+        html += "Best rate: " + breathingRateText(*result.winnerBreathsPerMinute) +
+                " breaths a minute.";
+    } else {
+        html += "No rate could be ranked.";
+    }
+    html += "</p>\n<p><img alt=\"heart rate of each stage and the scores per breathing rate\" "
+            "src=\"data:image/png;base64,";
+    html += base64(png);
+    html += "\"></p>\n<table>\n<tr><th>breaths /min</th><th>formula</th>"
+            "<th>HR before /min</th><th>cycles</th><th>peak - trough /min</th>"
+            "<th>LF power ms&sup2;</th><th>lag deg</th><th>rank</th><th>record</th></tr>\n";
+    for (const ResonanceStageResult& s : result.stages) {
+        const bool best = isWinningStage(result, s);
+        char head[160];
+        std::snprintf(head, sizeof head,
+                      "<tr%s><td>%s</td><td>%d-%d-%d-%d</td><td>%.1f</td><td>%d</td>",
+                      best ? " class=\"best\"" : "", breathingRateText(s.breathsPerMinute).c_str(),
+                      s.formula[0],
+                      s.formula[1], s.formula[2], s.formula[3], s.heartRateBefore, s.cycles);
+        html += head;
+        html += cell(s.peakToTroughBpm, "%.1f") + cell(s.lowFrequencyMs2, "%.0f") +
+                cell(s.breathHeartPhaseDeg, "%.0f") + "<td>" +
+                (s.rank > 0 ? std::to_string(s.rank) : std::string("-")) + "</td><td>" +
+                escapeHtml(s.record) + "</td></tr>\n";
+    }
+    html += "</table>\n</body></html>\n";
+    return html;
+}

@@ -8,11 +8,14 @@
 #include "report/html_page.hpp"
 #include "record/record_reader.hpp"
 #include "report/report_picture.hpp"
+#include "report/resonance_picture.hpp"
+#include "report/resonance_report.hpp"
 
 namespace {
 
 const char* kUsage =
     "Usage: halvent-report RECORD.csv... [-o FILE.png|FILE.svg|FILE.html] [--html]\n"
+    "       halvent-report RESULT-resonance.json [-o FILE.png|FILE.svg|FILE.html] [--html]\n"
     "\n"
     "Draws a session record of halvent: the heart rate beat by beat over the breathing\n"
     "phases, the mean of each cycle, and the session's figures, with the breathing rate and\n"
@@ -25,12 +28,80 @@ const char* kUsage =
     "  --html    one self-contained HTML page with the picture and a table of the figures\n"
     "  --help    show this text\n"
     "\n"
+    "Given a breathing-rate test's result (alone or among records), it draws that test\n"
+    "instead: the heart rate through each stage, read from the stage records beside the\n"
+    "result, the scores of each breathing rate as bars, and the best rate.\n"
+    "\n"
     "A record that cannot be read is left out with a line saying why, as long as another\n"
     "can be drawn. Records named by their start time are drawn in the order they began.\n";
 
 bool endsWith(const std::string& s, const char* suffix) {
     const std::string tail = suffix;
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The output's name beside an input: its ending replaced by the picture's or the page's.
+std::string besideInput(const std::string& input, bool html) {
+    std::string stem = input;
+    for (const char* ending : {".csv", ".json"})
+        if (endsWith(stem, ending)) stem.erase(stem.size() - std::string(ending).size());
+    return stem + (html ? ".html" : ".png");
+}
+
+// Writes the page or the picture; false with a message in `error`.
+template <typename RenderPng, typename Page, typename Picture>
+bool writeOutput(const std::string& output, bool html, RenderPng renderPng, Page page,
+                 Picture picture, std::string& error) {
+    if (!html) return picture(output, error);
+    std::string png;
+    if (!renderPng(png, error)) return false;
+    std::ofstream file(output, std::ios::binary);
+    file << page(png);
+    file.close();
+    if (!file) error = "cannot be written";
+    return error.empty();
+}
+
+int finish(const std::string& output, const std::string& error) {
+    releaseDrawingCaches();
+    if (!error.empty()) {
+        std::fprintf(stderr, "halvent-report: %s: %s\n", output.c_str(), error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", output.c_str());
+    return 0;
+}
+
+// The latest breathing-rate test among the inputs, if any, with its stages' records; the
+// .json files that are not results are left in `inputs` for the record reader.
+std::optional<ResonanceReport> findResonanceReport(std::vector<std::string>& inputs,
+                                                   bool severalInputs) {
+    std::string latest;
+    std::vector<std::string> others;
+    for (const std::string& path : inputs) {
+        std::string error;
+        if (!endsWith(path, ".json")) {
+            others.push_back(path);
+        } else if (readResonanceResult(path, error)) {
+            if (latest.empty() || recordStartOrder(latest) <= recordStartOrder(path))
+                latest = path;
+        } else if (namesResonanceResult(path)) {
+            // A damaged result says why; any other JSON (a session summary) goes on as before.
+            std::fprintf(stderr, "halvent-report: %s%s\n", error.c_str(),
+                         severalInputs ? "; left out" : "");
+        } else {
+            others.push_back(path);
+        }
+    }
+    inputs = std::move(others);
+    if (latest.empty()) return std::nullopt;
+    std::string error;
+    std::vector<std::string> notes;
+    std::optional<ResonanceReport> report = loadResonanceReport(latest, error, notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "halvent-report: %s\n", note.c_str());
+    if (!report) std::fprintf(stderr, "halvent-report: %s\n", error.c_str()); // changed since
+    return report;
 }
 
 } // namespace
@@ -77,6 +148,21 @@ int main(int argc, char** argv) {
         }
     }
 
+    const bool severalInputs = inputs.size() > 1;
+    if (std::optional<ResonanceReport> test = findResonanceReport(inputs, severalInputs)) {
+        if (output.empty()) output = besideInput(test->path, html);
+        std::string error;
+        writeOutput(
+            output, html,
+            [&test](std::string& png, std::string& e) { return renderResonancePng(*test, png, e); },
+            [&test](const std::string& png) { return resonanceHtml(*test, png); },
+            [&test](const std::string& path, std::string& e) {
+                return writeResonancePicture(*test, path, e);
+            },
+            error);
+        return finish(output, error);
+    }
+
     std::vector<ReportSession> sessions;
     for (const std::string& path : inputs) {
         RecordReadResult read = readSessionRecord(path);
@@ -84,7 +170,7 @@ int main(int argc, char** argv) {
             // An empty record (a session ended in its first cycle, a full disk) leaves the
             // others to draw.
             std::fprintf(stderr, "halvent-report: %s%s\n", read.error.c_str(),
-                         inputs.size() > 1 ? "; left out" : "");
+                         severalInputs ? "; left out" : "");
             continue;
         }
         if (read.record->skippedLines > 0)
@@ -111,28 +197,15 @@ int main(int argc, char** argv) {
                              return recordStartOrder(a.name) < recordStartOrder(b.name);
                          });
 
-    if (output.empty()) {
-        const std::string& last = inputs.back();
-        output = (endsWith(last, ".csv") ? last.substr(0, last.size() - 4) : last) +
-                 (html ? ".html" : ".png");
-    }
+    if (output.empty()) output = besideInput(inputs.back(), html);
     std::string error;
-    if (html) {
-        std::string png;
-        if (renderReportPng(sessions, png, error)) {
-            std::ofstream page(output, std::ios::binary);
-            page << reportHtml(sessions, png);
-            page.close();
-            if (!page) error = "cannot be written";
-        }
-    } else {
-        writeReportPicture(sessions, output, error);
-    }
-    releaseDrawingCaches();
-    if (!error.empty()) {
-        std::fprintf(stderr, "halvent-report: %s: %s\n", output.c_str(), error.c_str());
-        return 1;
-    }
-    std::printf("%s\n", output.c_str());
-    return 0;
+    writeOutput(
+        output, html,
+        [&sessions](std::string& png, std::string& e) { return renderReportPng(sessions, png, e); },
+        [&sessions](const std::string& png) { return reportHtml(sessions, png); },
+        [&sessions](const std::string& path, std::string& e) {
+            return writeReportPicture(sessions, path, e);
+        },
+        error);
+    return finish(output, error);
 }

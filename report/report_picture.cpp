@@ -1,7 +1,6 @@
 // The report picture: heart rate beat by beat over the shaded phases, and the trend panel.
 #include "report/report_picture.hpp"
 
-#include <cairo-svg.h>
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 
@@ -10,10 +9,15 @@
 #include <cstdio>
 #include <memory>
 
+#include "report/chart_drawing.hpp"
+#include "report/picture_output.hpp"
+
 namespace {
 
-// Plot area of the beat panel, in pixels.
-constexpr double kLeft = 70, kRight = kReportWidth - 20, kTop = 50, kBottom = 520;
+// Plot area of the beat panel, in pixels. The figures stand in a column of their own to its
+// right, so they never hide the curve.
+constexpr double kLeft = 70, kRight = kReportWidth - 300, kTop = 50, kBottom = 520;
+constexpr double kFiguresLeft = kRight + 16, kFiguresWidth = kReportWidth - 20 - kFiguresLeft;
 // The ribbon below the plot shows each phase in its full tint.
 constexpr double kRibbonTop = 526, kRibbonHeight = 16;
 constexpr Rgb kCurve{0.12, 0.12, 0.12};
@@ -21,61 +25,9 @@ constexpr Rgb kCycleMean{0.55, 0.0, 0.35};
 constexpr Rgb kRmssdColour{0.10, 0.30, 0.70};
 constexpr Rgb kArrhythmiaColour{0.80, 0.30, 0.10};
 
-void setColour(cairo_t* cr, Rgb c, double alpha = 1.0) {
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, alpha);
-}
-
-// Text with its left edge at x (or its right edge, or centred) and its baseline at y.
-enum class Align { Left, Right, Centre };
-void text(cairo_t* cr, double x, double y, const std::string& s, double size,
-          Align align = Align::Left) {
-    cairo_set_font_size(cr, size);
-    cairo_text_extents_t extents;
-    cairo_text_extents(cr, s.c_str(), &extents);
-    if (align == Align::Right) x -= extents.x_advance;
-    if (align == Align::Centre) x -= extents.x_advance / 2;
-    cairo_move_to(cr, x, y);
-    cairo_show_text(cr, s.c_str());
-}
-
-std::string format(const char* pattern, double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    return buffer;
-}
-
-std::string orDash(const std::optional<double>& value, const char* pattern) {
-    return value ? format(pattern, *value) : std::string("-");
-}
-
-// A tick step for a range, from 1-2-5 steps, giving at most about `ticks` ticks.
-double niceStep(double range, int ticks) {
-    const double raw = range / ticks;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * magnitude >= raw) return m * magnitude;
-    return 10.0 * magnitude;
-}
-
-std::string clockTime(double seconds) {
-    const long s = std::lround(seconds);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%ld:%02ld", s / 60, s % 60);
-    return buffer;
-}
-
-std::vector<FigureBeat> figureBeats(const SessionRecordData& record) {
-    std::vector<FigureBeat> beats;
-    beats.reserve(record.beats.size());
-    for (const RecordedBeat& b : record.beats)
-        beats.push_back(
-            {static_cast<double>(b.intervalMs), b.phase, b.cycle, false, b.gap, b.ms, b.breath});
-    return beats;
-}
-
 void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     const std::vector<RecordedBeat>& beats = session.record.beats;
-    const std::vector<FigureBeat> asFigures = figureBeats(session.record);
+    const std::vector<FigureBeat> asFigures = figureBeatsOfRecord(session.record);
     const double endSeconds = std::max(1.0, static_cast<double>(beats.back().ms) / 1000.0);
 
     double low = 1e9, high = -1e9;
@@ -127,13 +79,13 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     cairo_rectangle(cr, kLeft + 0.5, kTop + 0.5, kRight - kLeft, kBottom - kTop);
     cairo_stroke(cr);
     for (double hr = low; hr <= high + 1e-9; hr += 10)
-        text(cr, kLeft - 6, y(hr) + 4, format("%.0f", hr), 12, Align::Right);
-    const double step = niceStep(endSeconds, 12);
-    for (double t = 0; t <= endSeconds + 1e-9; t += step)
-        text(cr, x(t), kRibbonTop + kRibbonHeight + 16, clockTime(t), 12, Align::Centre);
-    text(cr, 14, kTop - 14, "heart rate, beats a minute", 13);
-    text(cr, kRight, kRibbonTop + kRibbonHeight + 34, "time since the start (min:s)", 12,
-         Align::Right);
+        drawText(cr, kLeft - 6, y(hr) + 4, format("%.0f", hr), 12, Align::Right);
+    const TimeAxis time = timeAxisFor(endSeconds, 10);
+    for (double t = 0; t <= endSeconds + 1e-9; t += time.stepSeconds)
+        drawText(cr, x(t), kRibbonTop + kRibbonHeight + 16, time.label(t), 12, Align::Centre);
+    drawText(cr, 14, kTop - 14, "heart rate, beats a minute", 13);
+    drawText(cr, kRight, kRibbonTop + kRibbonHeight + 34,
+             std::string("time since the start (") + time.unit() + ")", 12, Align::Right);
 
     // Heart rate beat by beat; a beat left out of the figures breaks the line.
     setColour(cr, kCurve);
@@ -175,8 +127,8 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
 
     // Title, legend and the figures in the top right corner.
     cairo_set_source_rgb(cr, 0, 0, 0);
-    text(cr, kRight, kTop - 14, session.name + (session.date.empty() ? "" : "   " + session.date),
-         14, Align::Right);
+    drawText(cr, kReportWidth - 20, kTop - 14,
+             session.name + (session.date.empty() ? "" : "   " + session.date), 14, Align::Right);
     double legendX = kLeft;
     const double legendY = kRibbonTop + kRibbonHeight + 34;
     const auto swatch = [&](Rgb colour, const char* label, bool line) {
@@ -187,8 +139,8 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
             cairo_rectangle(cr, legendX, legendY - 10, 18, 12);
         cairo_fill(cr);
         cairo_set_source_rgb(cr, 0, 0, 0);
-        text(cr, legendX + 24, legendY, label, 12);
-        legendX += 130;
+        drawText(cr, legendX + 24, legendY, label, 12);
+        legendX += 110;
     };
     swatch(phaseTint(0), "inhale", false);
     swatch(phaseTint(1), "hold", false);
@@ -218,8 +170,8 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
                                            orDash(b.inhaleBreathedInPercent, "%.0f %%") + ", out " +
                                            orDash(b.exhaleBreathedOutPercent, "%.0f %%")};
     lines.insert(lines.begin() + 2, breathing.begin(), breathing.end());
-    const double boxWidth = 250, boxHeight = 18.0 * static_cast<double>(lines.size()) + 14;
-    const double boxX = kRight - boxWidth - 8, boxY = kTop + 8;
+    const double boxWidth = kFiguresWidth, boxHeight = 18.0 * static_cast<double>(lines.size()) + 14;
+    const double boxX = kFiguresLeft, boxY = kTop;
     cairo_set_source_rgba(cr, 1, 1, 1, 0.88);
     cairo_rectangle(cr, boxX, boxY, boxWidth, boxHeight);
     cairo_fill_preserve(cr);
@@ -230,13 +182,13 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
                            CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_source_rgb(cr, 0, 0, 0);
     for (std::size_t i = 0; i < lines.size(); ++i)
-        text(cr, boxX + 10, boxY + 20 + 18.0 * static_cast<double>(i), lines[i], 13);
+        drawText(cr, boxX + 10, boxY + 20 + 18.0 * static_cast<double>(i), lines[i], 13);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
 }
 
 void drawTrendPanel(cairo_t* cr, const std::vector<ReportSession>& sessions) {
     const double top = kReportBeatPanelHeight + 40, bottom = top + kReportTrendPanelHeight - 110;
-    const double left = kLeft, right = kRight - 50;
+    const double left = kLeft, right = kReportWidth - 70;
     double rmssdHigh = 10, arrhythmiaLow = 0, arrhythmiaHigh = 2;
     for (const ReportSession& s : sessions) {
         if (s.figures.rmssdMs) rmssdHigh = std::max(rmssdHigh, *s.figures.rmssdMs);
@@ -245,33 +197,66 @@ void drawTrendPanel(cairo_t* cr, const std::vector<ReportSession>& sessions) {
             arrhythmiaLow = std::min(arrhythmiaLow, *s.figures.arrhythmiaMean);
         }
     }
-    rmssdHigh *= 1.15;
-    arrhythmiaHigh *= 1.15;
+    // A little room above the highest point, so its dot stays inside the frame.
+    const ValueScale rmssd = valueScaleFor(0.0, rmssdHigh * 1.05, 5);
+    const ValueScale arrhythmia = valueScaleFor(arrhythmiaLow, arrhythmiaHigh * 1.05, 5);
     const std::size_t n = sessions.size();
     const auto x = [&](std::size_t i) {
         return left + (right - left) * (static_cast<double>(i) + 0.5) / static_cast<double>(n);
     };
+    const auto yOf = [&](const ValueScale& scale, double v) {
+        return bottom - (bottom - top) * (v - scale.low) / (scale.high - scale.low);
+    };
 
-    cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+    // Grid lines of the left scale, then the frame, and ticks pointing in on three sides.
     cairo_set_line_width(cr, 1);
-    cairo_rectangle(cr, left + 0.5, top + 0.5, right - left, bottom - top);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.12);
+    for (double v = rmssd.low + rmssd.step; v < rmssd.high - rmssd.step / 2; v += rmssd.step) {
+        cairo_move_to(cr, left, std::round(yOf(rmssd, v)) + 0.5);
+        cairo_line_to(cr, right, std::round(yOf(rmssd, v)) + 0.5);
+    }
     cairo_stroke(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    text(cr, 14, top - 14, "trend over the sessions", 14);
-    setColour(cr, kRmssdColour);
-    text(cr, left, bottom + 52, "RMSSD (ms, left scale)", 12);
-    text(cr, left - 6, top + 10, format("%.0f", rmssdHigh), 12, Align::Right);
-    text(cr, left - 6, bottom, "0", 12, Align::Right);
-    setColour(cr, kArrhythmiaColour);
-    text(cr, left + 220, bottom + 52, "inhale - exhale HR (/min, right scale)", 12);
-    text(cr, right + 6, top + 10, format("%.1f", arrhythmiaHigh), 12);
-    text(cr, right + 6, bottom, format("%.1f", arrhythmiaLow), 12);
+    cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+    cairo_rectangle(cr, left + 0.5, top + 0.5, right - left, bottom - top);
+    for (std::size_t i = 0; i < n; ++i) {
+        cairo_move_to(cr, std::round(x(i)) + 0.5, bottom);
+        cairo_line_to(cr, std::round(x(i)) + 0.5, bottom - 6);
+    }
+    for (double v = rmssd.low; v <= rmssd.high + rmssd.step / 2; v += rmssd.step) {
+        cairo_move_to(cr, left, std::round(yOf(rmssd, v)) + 0.5);
+        cairo_line_to(cr, left + 6, std::round(yOf(rmssd, v)) + 0.5);
+    }
+    for (double v = arrhythmia.low; v <= arrhythmia.high + arrhythmia.step / 2;
+         v += arrhythmia.step) {
+        cairo_move_to(cr, right, std::round(yOf(arrhythmia, v)) + 0.5);
+        cairo_line_to(cr, right - 6, std::round(yOf(arrhythmia, v)) + 0.5);
+    }
+    cairo_stroke(cr);
 
-    const std::size_t labelEvery = std::max<std::size_t>(1, n / 8);
     cairo_set_source_rgb(cr, 0, 0, 0);
-    for (std::size_t i = 0; i < n; i += labelEvery)
-        text(cr, x(i), bottom + 18, sessions[i].date.empty() ? sessions[i].name : sessions[i].date,
-             11, Align::Centre);
+    drawText(cr, 14, top - 14, "trend over the sessions", 14);
+    setColour(cr, kRmssdColour);
+    drawText(cr, left, bottom + 52, "RMSSD (ms, left scale)", 12);
+    for (double v = rmssd.low; v <= rmssd.high + rmssd.step / 2; v += rmssd.step)
+        drawText(cr, left - 6, yOf(rmssd, v) + 4, rmssd.label(v), 12, Align::Right);
+    setColour(cr, kArrhythmiaColour);
+    drawText(cr, left + 220, bottom + 52, "inhale - exhale HR (/min, right scale)", 12);
+    for (double v = arrhythmia.low; v <= arrhythmia.high + arrhythmia.step / 2;
+         v += arrhythmia.step)
+        drawText(cr, right + 6, yOf(arrhythmia, v) + 4, arrhythmia.label(v), 12);
+
+    // As many labels as fit without touching, each as wide as the widest time or date.
+    double widest = 0;
+    for (const TrendLabel& label : trendLabels(sessions, 1))
+        widest = std::max({widest, textWidth(cr, label.time, 11), textWidth(cr, label.day, 11)});
+    const double spacing = (right - left) / static_cast<double>(n);
+    const auto labelEvery =
+        std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil((widest + 12) / spacing)));
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    for (const TrendLabel& label : trendLabels(sessions, labelEvery)) {
+        drawText(cr, x(label.session), bottom + 16, label.time, 11, Align::Centre);
+        drawText(cr, x(label.session), bottom + 30, label.day, 11, Align::Centre);
+    }
 
     const auto series = [&](Rgb colour, auto value, double low, double high) {
         setColour(cr, colour);
@@ -299,10 +284,11 @@ void drawTrendPanel(cairo_t* cr, const std::vector<ReportSession>& sessions) {
             }
     };
     series(
-        kRmssdColour, [](const ReportSession& s) { return s.figures.rmssdMs; }, 0.0, rmssdHigh);
+        kRmssdColour, [](const ReportSession& s) { return s.figures.rmssdMs; }, rmssd.low,
+        rmssd.high);
     series(
         kArrhythmiaColour, [](const ReportSession& s) { return s.figures.arrhythmiaMean; },
-        arrhythmiaLow, arrhythmiaHigh);
+        arrhythmia.low, arrhythmia.high);
 }
 
 int pictureHeight(const std::vector<ReportSession>& sessions) {
@@ -315,26 +301,6 @@ void drawReport(cairo_t* cr, const std::vector<ReportSession>& sessions) {
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     drawBeatPanel(cr, sessions.back());
     if (sessions.size() > 1) drawTrendPanel(cr, sessions);
-}
-
-cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
-
-// Draws onto the surface; the Cairo error, if any, as text.
-bool drawOnto(cairo_surface_t* surface, const std::vector<ReportSession>& sessions,
-              std::string& error) {
-    Context cr(cairo_create(surface), cairo_destroy);
-    drawReport(cr.get(), sessions);
-    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) {
-        error = cairo_status_to_string(cairo_status(cr.get()));
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -350,58 +316,47 @@ Rgb phaseTint(int phase) {
     }
 }
 
+std::vector<FigureBeat> figureBeatsOfRecord(const SessionRecordData& record) {
+    std::vector<FigureBeat> beats;
+    beats.reserve(record.beats.size());
+    for (const RecordedBeat& b : record.beats)
+        beats.push_back(
+            {static_cast<double>(b.intervalMs), b.phase, b.cycle, false, b.gap, b.ms, b.breath});
+    return beats;
+}
+
+std::vector<TrendLabel> trendLabels(const std::vector<ReportSession>& sessions,
+                                    std::size_t every) {
+    std::vector<TrendLabel> labels;
+    std::string shownDay;
+    for (std::size_t i = 0; i < sessions.size(); i += std::max<std::size_t>(every, 1)) {
+        const std::string& date = sessions[i].date; // "2026-12-08 10:15" or empty
+        TrendLabel label{i, date.size() > 11 ? date.substr(11) : sessions[i].name, {}};
+        if (const std::string day = date.substr(0, 10); day != shownDay)
+            label.day = shownDay = day;
+        labels.push_back(std::move(label));
+    }
+    return labels;
+}
+
 HrvFigures figuresOfRecord(const SessionRecordData& record) {
-    return computeHrvFigures(figureBeats(record));
+    return computeHrvFigures(figureBeatsOfRecord(record));
 }
 
 BreathFigures breathingOfRecord(const SessionRecordData& record) {
-    return computeBreathFigures(figureBeats(record));
+    return computeBreathFigures(figureBeatsOfRecord(record));
 }
 
 bool renderReportPng(const std::vector<ReportSession>& sessions, std::string& png,
                      std::string& error) {
-    Surface surface(
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kReportWidth, pictureHeight(sessions)),
-        cairo_surface_destroy);
-    if (!drawOnto(surface.get(), sessions, error)) return false;
-    png.clear();
-    const cairo_status_t status =
-        cairo_surface_write_to_png_stream(surface.get(), appendToString, &png);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        error = cairo_status_to_string(status);
-        return false;
-    }
-    return true;
+    return renderPng(kReportWidth, pictureHeight(sessions),
+                     [&sessions](cairo_t* cr) { drawReport(cr, sessions); }, png, error);
 }
 
 bool writeReportPicture(const std::vector<ReportSession>& sessions, const std::string& path,
                         std::string& error) {
-    const bool svg = path.size() >= 4 && path.compare(path.size() - 4, 4, ".svg") == 0;
-    if (svg) {
-        Surface surface(
-            cairo_svg_surface_create(path.c_str(), kReportWidth, pictureHeight(sessions)),
-            cairo_surface_destroy);
-        if (!drawOnto(surface.get(), sessions, error)) return false;
-        cairo_surface_finish(surface.get());
-        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
-            error = cairo_status_to_string(cairo_surface_status(surface.get()));
-            return false;
-        }
-        return true;
-    }
-    std::string png;
-    if (!renderReportPng(sessions, png, error)) return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot be written";
-        return false;
-    }
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    if (std::fclose(file) != 0 || !written) {
-        error = "cannot be written";
-        return false;
-    }
-    return true;
+    return writePicture(path, kReportWidth, pictureHeight(sessions),
+                        [&sessions](cairo_t* cr) { drawReport(cr, sessions); }, error);
 }
 
 void releaseDrawingCaches() {

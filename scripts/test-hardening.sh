@@ -12,7 +12,7 @@ echo "-- address + undefined"
     -DHALVENT_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 # Mesa's software driver leaks from a module it unloads, which no suppression can name, so the
 # leak check runs on the tests that never open an OpenGL context; the rest run without it.
-no_gl='^(SessionRecordTest|HalventReport|GuiWidgets|PointerInput|Settings|SensorDecoding|Brix|RecordingReader|Replay|Pacer|Menu|Presets|VolumeWords|VolumeSteppers|RateLabel|Cp1251|Ticks|MessageBoxes|BitmapReader|TgaReader)\.'
+no_gl='^(SessionRecordTest|HalventReport|ResonanceResult|ReportDrawing|GuiWidgets|PointerInput|Settings|SensorDecoding|Brix|RecordingReader|Replay|Pacer|Menu|Presets|VolumeWords|VolumeSteppers|RateLabel|Cp1251|Ticks|MessageBoxes|BitmapReader|TgaReader)\.'
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
     ctest --test-dir "$root/build-asan" --output-on-failure -j2 -R "$no_gl"
 # The soak test measures time and memory, which the sanitizers distort (freed memory is held
@@ -31,5 +31,5 @@ echo "-- fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DHALVENT_BENCH=OFF \
     -DHALVENT_FUZZ=ON -DHALVENT_WERROR=ON >/dev/null
 ninja -C "$root/build-fuzz" dib_reader_fuzz tga_reader_fuzz sensor_decoder_fuzz settings_reader_fuzz \
-    recording_reader_fuzz hr_measurement_fuzz record_reader_fuzz pmd_frame_fuzz
+    recording_reader_fuzz hr_measurement_fuzz record_reader_fuzz pmd_frame_fuzz resonance_result_fuzz
 ctest --test-dir "$root/build-fuzz" --output-on-failure -L fuzz
