@@ -12,6 +12,17 @@ std::string cell(const std::optional<double>& value, const char* pattern) {
     return std::string("<td>") + buffer + "</td>";
 }
 
+// "2 missed, 1 ectopic", or "none": the beats put right before the figures, by kind.
+std::string correctedBeats(const HrvFigures& f) {
+    std::string text;
+    for (std::size_t k = 1; k < kBeatClassCount; ++k) {
+        if (f.corrected[k] == 0) continue;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(f.corrected[k]) + " " + beatClassName(static_cast<BeatClass>(k));
+    }
+    return text.empty() ? "none" : text;
+}
+
 } // namespace
 
 std::string base64(const std::string& bytes) {
@@ -70,7 +81,8 @@ std::string reportHtml(const std::vector<ReportSession>& sessions, const std::st
         "<p><img alt=\"heart rate beat by beat over the breathing phases\" "
         "src=\"data:image/png;base64,";
     html += base64(png);
-    html += "\"></p>\n<table>\n<tr><th>record</th><th>beats (left out)</th><th>mean HR /min</th>"
+    html += "\"></p>\n<table>\n<tr><th>record</th><th>beats (left out)</th><th>put right</th>"
+            "<th>mean HR /min</th>"
             "<th>min - max HR /min</th><th>SDNN ms</th><th>RMSSD ms</th><th>pNN50 %</th>"
             "<th>HR inhale /min</th><th>HR exhale /min</th><th>inhale - exhale /min</th>"
             "<th>sd</th><th>breaths /min</th><th>inhale breathed in %</th>"
@@ -78,7 +90,8 @@ std::string reportHtml(const std::vector<ReportSession>& sessions, const std::st
     for (const ReportSession& s : sessions) {
         const HrvFigures& f = s.figures;
         html += "<tr><td>" + escapeHtml(s.name) + "</td><td>" + std::to_string(f.beats) + " (" +
-                std::to_string(f.leftOut) + ")</td>" + cell(f.meanHr, "%.1f");
+                std::to_string(f.leftOut) + ")</td><td>" + correctedBeats(f) + "</td>" +
+                cell(f.meanHr, "%.1f");
         if (f.minHr) {
             char range[64];
             std::snprintf(range, sizeof range, "<td>%.1f - %.1f</td>", *f.minHr, *f.maxHr);
@@ -97,8 +110,10 @@ std::string reportHtml(const std::vector<ReportSession>& sessions, const std::st
                     cell(b.exhaleBreathedOutPercent, "%.0f");
         html += "</tr>\n";
     }
-    html += "</table>\n<p>Beats with intervals outside 300..2000 ms, and the first beat of each "
-            "session, are kept in the record but left out of the figures.</p>\n</body></html>\n";
+    html += "</table>\n<p>Missed, extra and ectopic beats, and intervals far off their "
+            "neighbours, are put right before the figures. Beats with intervals outside "
+            "300..2000 ms, and the first beat of each session, are kept in the record but left "
+            "out of the figures.</p>\n</body></html>\n";
     return html;
 }
 

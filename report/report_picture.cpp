@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <numeric>
 
 #include "report/chart_drawing.hpp"
 #include "report/picture_output.hpp"
@@ -149,6 +150,8 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
     swatch(kCycleMean, "cycle mean", true);
 
     const HrvFigures& f = session.figures;
+    const std::int64_t putRight =
+        std::accumulate(f.corrected.begin(), f.corrected.end(), std::int64_t{0});
     std::vector<std::string> lines = {
         "mean HR   " + orDash(f.meanHr, "%.1f /min"),
         "HR range  " + (f.minHr ? format("%.1f", *f.minHr) + " - " + format("%.1f /min", *f.maxHr)
@@ -159,6 +162,7 @@ void drawBeatPanel(cairo_t* cr, const ReportSession& session) {
         "in - ex   " + orDash(f.arrhythmiaMean, "%.1f /min") +
             (f.arrhythmiaSd ? format(" (sd %.1f)", *f.arrhythmiaSd) : std::string()),
         "beats     " + std::to_string(f.beats) + " (" + std::to_string(f.leftOut) + " left out)",
+        "put right " + std::to_string(putRight) + (putRight == 1 ? " beat" : " beats"),
     };
     // The breathing under the heart rate: its rate, and how it kept to the pacer's phases.
     const BreathFigures& b = session.breathing;
