@@ -9,7 +9,10 @@ add_subdirectory(record)
 
 file(GLOB HALVENT_CORE_SOURCES CONFIGURE_DEPENDS
      app/*.cpp platform/win32/*.cpp sensor/*.cpp gui/*.cpp training/*.cpp render/*.cpp)
-list(REMOVE_ITEM HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
+list(REMOVE_ITEM HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp
+     # in halvent_record, which the core links
+     ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/file_replace.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/wide_text.cpp)
 # The parts of the platform layer that both backends share.
 list(APPEND HALVENT_CORE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform/frame_pace.cpp
      ${CMAKE_CURRENT_SOURCE_DIR}/platform/ticks.cpp)

@@ -11,6 +11,9 @@ packages=(
     libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
     # halvent-report: draws session records (PNG, SVG)
     libcairo2-dev
+    # the breathing-rate test's result file: JSON read back with every field checked
+    # (header-only; the Windows build reaches the same header)
+    nlohmann-json3-dev
     # program: Xlib's error handlers, so a lost display or window ends the program in order
     libx11-dev
     # tests: GoogleTest, image references, a virtual display driven like a person would,
