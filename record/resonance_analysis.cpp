@@ -14,8 +14,8 @@ namespace {
 
 constexpr double kResampleHz = 4.0;
 constexpr double kPi = 3.14159265358979323846;
-// Fewer seconds than this hold less than one cycle of the band's lower edge's neighbourhood.
-constexpr double kShortestSpectrumS = 20.0;
+// Fewer seconds than this hold less than one and a half breaths at the fastest rate tried.
+constexpr double kShortestSpectrumS = 15.0;
 constexpr std::size_t kFewestIntervalsPerCycle = 3;
 
 // Samples of `values` at `times` (ascending), evenly every 1/4 s from `from` (by default the
@@ -161,7 +161,8 @@ std::optional<double> rankStages(std::vector<ResonanceStageResult>& stages) {
     std::vector<ResonanceStageResult*> ranked;
     for (ResonanceStageResult& s : stages) {
         s.rank = 0;
-        if (s.peakToTroughBpm && s.lowFrequencyMs2) ranked.push_back(&s);
+        // A heart that did not swing at all (a simulated one) says nothing about the rate.
+        if (s.peakToTroughBpm > 0.0 && s.lowFrequencyMs2 > 0.0) ranked.push_back(&s);
     }
     if (ranked.empty()) return std::nullopt;
     // Rank 1 for the largest value; equal values share the better rank.

@@ -34,10 +34,10 @@ struct StageScores {
 
 // Scores one stage paced at `breathsPerMinute` from its beats as recorded. Each score is empty
 // when the stage gives too little for it: the swing needs a cycle of three usable intervals,
-// the power 20 seconds of intervals, the phase the breath sensor on two thirds of the beats.
+// the power 15 seconds of intervals, the phase the breath sensor on two thirds of the beats.
 StageScores scoreStage(const std::vector<FigureBeat>& beats, double breathsPerMinute);
 
-// Ranks the stages that have both a swing and a power: the sum of their rank by swing and
+// Ranks the stages that have both a swing and a power above zero: the sum of their rank by swing and
 // their rank by power (1 the largest), the smaller sum first, a tie to the larger swing. Sets
 // each stage's rank (0 for a stage left unranked) and returns the rate ranked first, if any.
 std::optional<double> rankStages(std::vector<ResonanceStageResult>& stages);

@@ -87,16 +87,23 @@ TEST(ResonanceAnalysis, TheRateWithTheLargestSwingWins) {
     }
 }
 
-TEST(ResonanceAnalysis, TooShortOrWithoutBreathLeavesScoresOutAndUnranked) {
-    std::vector<FigureBeat> shortStage = pacedStage(6.0, 10.0, 0.0, 15.0);
+TEST(ResonanceAnalysis, TooShortFlatOrWithoutBreathLeavesScoresOutAndUnranked) {
+    std::vector<FigureBeat> shortStage = pacedStage(6.0, 10.0, 0.0, 10.0);
     for (FigureBeat& b : shortStage) b.breath = -1;
     std::vector<ResonanceStageResult> stages{scored(6.0, shortStage),
                                              scored(5.0, pacedStage(5.0, 4.0, 0.0, 60.0))};
     EXPECT_TRUE(stages[0].peakToTroughBpm);
-    EXPECT_FALSE(stages[0].lowFrequencyMs2); // 15 s hold too little of the band
+    EXPECT_FALSE(stages[0].lowFrequencyMs2); // 10 s hold too little of the band
     EXPECT_FALSE(stages[0].breathHeartPhaseDeg);
     EXPECT_EQ(rankStages(stages), std::optional<double>(5.0));
     EXPECT_EQ(stages[0].rank, 0);
+
+    // A steady heart (the simulated device) swings by nothing at every rate: no winner.
+    std::vector<FigureBeat> steady = pacedStage(5.0, 0.0, 0.0, 60.0);
+    for (FigureBeat& b : steady) b.intervalMs = 1000.0;
+    stages = {scored(6.0, steady), scored(5.0, steady)};
+    EXPECT_FALSE(rankStages(stages));
+    EXPECT_EQ(stages[0].rank + stages[1].rank, 0);
 }
 
 // The real resting rhythm cut into five two-minute stretches, as if each had been paced at
