@@ -89,32 +89,37 @@ void beginStage(std::size_t stage, double heartRate) {
                           " вдохов в минуту"_cp1251;
 }
 
-// The box at the end: each rate with its scores, the winner and how to train at it.
+// The box at the end: each rate with its scores, the winner and how to train at it. A box does
+// not wrap its lines, so none is longer than about 70 characters.
 std::string resultText(const ResonanceResult& result, const std::string& savedTo) {
     std::string text = "Тест частоты дыхания окончен.\n\n"_cp1251;
     for (const ResonanceStageResult& s : result.stages) {
-        text += decimal(s.breathsPerMinute) + " в минуту ("_cp1251 + formulaText(s.formula) +
-                "): размах пульса "_cp1251 +
+        text += decimal(s.breathsPerMinute) + " в мин ("_cp1251 + formulaText(s.formula) +
+                "): размах "_cp1251 +
                 (s.peakToTroughBpm ? decimal(*s.peakToTroughBpm) + " уд/мин"_cp1251 : "-") +
-                ", мощность 0,04-0,15 Гц "_cp1251 +
-                (s.lowFrequencyMs2 ? decimal(*s.lowFrequencyMs2, 0) + " мс^2"_cp1251 : "-");
+                ", LF " + (s.lowFrequencyMs2 ? decimal(*s.lowFrequencyMs2, 0) + " мс^2"_cp1251 : "-");
         if (s.breathHeartPhaseDeg)
-            text += ", пульс отстаёт от дыхания на "_cp1251 + decimal(*s.breathHeartPhaseDeg, 0) +
-                    "°"_cp1251;
+            text += ", сдвиг "_cp1251 + decimal(*s.breathHeartPhaseDeg, 0) + "°"_cp1251;
         text += s.rank > 0 ? ", место "_cp1251 + std::to_string(s.rank) : "";
         text += "\n";
     }
+    text += "\nРазмах: наибольший пульс за цикл дыхания минус наименьший.\n"
+            "LF: мощность интервалов между ударами на 0,04-0,15 Гц.\n"_cp1251;
+    if (result.stages.size() > 0 && result.stages.front().breathHeartPhaseDeg)
+        text += "Сдвиг: на сколько градусов пульс отстаёт от дыхания.\n"_cp1251;
     if (!result.winnerBreathsPerMinute) {
-        return text + "\nЧастоту определить не удалось: пульс не менялся с дыханием или "
-                      "пригодных ударов было слишком мало. Проверьте датчик и пройдите тест "
-                      "ещё раз; прежний результат не изменился."_cp1251;
+        return text + "\nЧастоту определить не удалось: пульс не менялся с дыханием\n"
+                      "или пригодных ударов было слишком мало. Проверьте датчик\n"
+                      "и пройдите тест ещё раз; прежний результат не изменился."_cp1251;
     }
     text += "\nВаша частота: "_cp1251 + decimal(*result.winnerBreathsPerMinute) +
-            " вдоха в минуту.\n\nТренируйтесь с ней: нажмите «Старт» - перед каждым занятием "
-            "формула пересчитывается по вашему пульсу (вдох 40 %, выдох 60 % цикла). "
-            "Программа, запущенная из меню рабочего стола или с --formula resonance, "
-            "тренирует с этой частотой и дальше."_cp1251;
-    if (!savedTo.empty()) text += "\n\nРезультат сохранён: "_cp1251 + savedTo;
+            " вдоха в минуту.\n\n"
+            "Нажмите «Старт», чтобы тренироваться с ней: формула\n"
+            "пересчитывается по пульсу перед каждым занятием\n"
+            "(вдох 40 %, выдох 60 % цикла). Из меню рабочего стола\n"
+            "(или с --formula resonance) программа и дальше\n"
+            "тренирует с этой частотой."_cp1251;
+    if (!savedTo.empty()) text += "\nРезультат сохранён в "_cp1251 + savedTo + ".";
     return text;
 }
 
@@ -210,9 +215,10 @@ void restartResonanceStage() {
 void haltResonanceTest() {
     sessionRecorder.endSession(SessionEnd::Halted);
     restoreMenuSettings();
-    showMessageBox("Тест частоты дыхания прерван: результата нет, прежний результат не "
-                   "изменился. Чтобы пройти тест, запустите программу снова с --resonance "
-                   "(или пунктом «Найти мою частоту дыхания» в меню рабочего стола)."_cp1251,
+    showMessageBox("Тест частоты дыхания прерван: результата нет,\n"
+                   "прежний результат не изменился. Чтобы пройти тест,\n"
+                   "запустите программу с --resonance или пунктом\n"
+                   "«Найти мою частоту дыхания» в меню рабочего стола."_cp1251,
                    kBoxCaption);
 }
 
