@@ -179,6 +179,8 @@ void beginResonanceTest(double stageSeconds) {
     // like the first stage's: no pauses, so nothing is drawn where the caption stands.
     gui.session.phaseBeats = formulaForRate(60.0, kResonanceRates[0]);
     gui.session.restart();
+    // The pauses' bars would glow under the caption until they faded: the test paces none.
+    gui.trainingScreen.phaseGlow[1] = gui.trainingScreen.phaseGlow[3] = 0.0f;
     gui.inMenu = 0;
     gui.trainingCaption = "Измеряем пульс перед тестом..."_cp1251;
     resonanceTestBeat(); // a rate known already starts the first stage at once
