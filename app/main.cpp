@@ -21,9 +21,9 @@
 #include "platform/process_memory.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
-#include "training/session_record.hpp"
 #include "training/formula_text.hpp"
 #include "training/resonance_stages.hpp"
+#include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
 
 namespace {
@@ -75,13 +75,15 @@ struct Options {
     std::string recordFolder;          // empty: sessions are not recorded
     bool resonanceTest = false;        // --resonance
     double stageSeconds = kResonanceStageSeconds;
-    std::optional<BreathFormula> formula;    // --formula I-P-E-P
+    std::optional<BreathFormula> formula;     // --formula I-P-E-P
     std::optional<TrainingRate> trainingRate; // --formula resonance, as the result file has it
 };
 
 // --formula's value: a formula, or "resonance" for the rate of the result file. False after
 // one line for the user when it is neither, or the file cannot give a rate.
 bool parseFormulaOption(const std::string& value, Options& options) {
+    options.formula.reset(); // the last --formula counts
+    options.trainingRate.reset();
     if (value == "resonance") {
         std::string error;
         options.trainingRate = readTrainingRate(kResonanceResultFile, error);
@@ -177,7 +179,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, int& e
         }
     }
     if (options.resonanceTest && (options.formula || options.trainingRate)) {
-        tellUser(ConsoleLine::Problem, "halvent: --resonance finds the formula itself; leave out --formula");
+        tellUser(ConsoleLine::Problem,
+                 "halvent: --resonance finds the formula itself; leave out --formula");
         exitCode = 2;
         return false;
     }

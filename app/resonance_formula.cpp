@@ -19,9 +19,13 @@ void setFormula(const BreathFormula& formula) {
 
 } // namespace
 
-void noteHeartBeat(const SensorBeat& beat) { heartRate.add(beat); }
+void noteHeartBeat(const SensorBeat& beat) {
+    heartRate.add(beat);
+}
 
-const RecentHeartRate& recentHeartRate() { return heartRate; }
+const RecentHeartRate& recentHeartRate() {
+    return heartRate;
+}
 
 std::optional<TrainingRate> readTrainingRate(const std::string& path, std::string& error) {
     const std::optional<ResonanceResult> result = readResonanceResult(path, error);

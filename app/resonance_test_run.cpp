@@ -97,7 +97,8 @@ std::string resultText(const ResonanceResult& result, const std::string& savedTo
         text += decimal(s.breathsPerMinute) + " в мин ("_cp1251 + formulaText(s.formula) +
                 "): размах "_cp1251 +
                 (s.peakToTroughBpm ? decimal(*s.peakToTroughBpm) + " уд/мин"_cp1251 : "-") +
-                ", LF " + (s.lowFrequencyMs2 ? decimal(*s.lowFrequencyMs2, 0) + " мс^2"_cp1251 : "-");
+                ", LF " +
+                (s.lowFrequencyMs2 ? decimal(*s.lowFrequencyMs2, 0) + " мс^2"_cp1251 : "-");
         if (s.breathHeartPhaseDeg)
             text += ", сдвиг "_cp1251 + decimal(*s.breathHeartPhaseDeg, 0) + "°"_cp1251;
         text += s.rank > 0 ? ", место "_cp1251 + std::to_string(s.rank) : "";
@@ -123,8 +124,8 @@ std::string resultText(const ResonanceResult& result, const std::string& savedTo
     return text;
 }
 
-// Scores the stage, ranks the rates, writes the result and shows it; the menu follows, set to
-// train at the winner.
+// Ranks the rates, writes the result and shows it; the menu follows, set to train at the winner
+// (or, without one, as it was before the test).
 void finishTest() {
     std::optional<double> winner = rankStages(run.result.stages);
     run.result.winnerBreathsPerMinute = winner;
@@ -138,11 +139,14 @@ void finishTest() {
     }
     if (winner) {
         // Only a result with a winner replaces the one the program trains at.
-        if (writeResonanceResult(kResonanceResultFile, run.result, error)) savedTo = "resonance.json";
-        else tellUser(ConsoleLine::Problem, "halvent: the test's result was not saved: " + error);
+        if (writeResonanceResult(kResonanceResultFile, run.result, error))
+            savedTo = "resonance.json";
+        else
+            tellUser(ConsoleLine::Problem, "halvent: the test's result was not saved: " + error);
         const std::optional<double> heartRate = recentHeartRate().bpm();
-        trainAtRate(*winner, formulaForRate(heartRate.value_or(run.result.stages.back().heartRateBefore),
-                                            *winner));
+        trainAtRate(
+            *winner,
+            formulaForRate(heartRate.value_or(run.result.stages.back().heartRateBefore), *winner));
     }
     showMessageBox(resultText(run.result, savedTo).c_str(), kBoxCaption);
 }
@@ -186,9 +190,13 @@ void beginResonanceTest(double stageSeconds) {
     resonanceTestBeat(); // a rate known already starts the first stage at once
 }
 
-bool resonanceTestRunning() { return run.running; }
+bool resonanceTestRunning() {
+    return run.running;
+}
 
-bool resonanceTestWaitsForHeartRate() { return run.running && run.measuring; }
+bool resonanceTestWaitsForHeartRate() {
+    return run.running && run.measuring;
+}
 
 void resonanceTestBeat() {
     if (!run.running || !run.measuring) return;

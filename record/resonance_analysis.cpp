@@ -27,7 +27,8 @@ std::vector<double> resample(const std::vector<double>& times, const std::vector
     std::size_t k = 0;
     const double end = to.value_or(times.back());
     for (double t = from.value_or(times.front()); t <= end; t += 1.0 / kResampleHz) {
-        while (k + 2 < times.size() && times[k + 1] <= t) ++k;
+        while (k + 2 < times.size() && times[k + 1] <= t)
+            ++k;
         const double span = times[k + 1] - times[k];
         const double w = span <= 0.0 ? 0.0 : std::clamp((t - times[k]) / span, 0.0, 1.0);
         out.push_back(values[k] + w * (values[k + 1] - values[k]));
@@ -125,8 +126,10 @@ std::optional<double> breathHeartPhase(const std::vector<FigureBeat>& beats,
     const std::complex<double> B = windowedTransform(b, f), H = windowedTransform(h, f);
     if (std::abs(B) == 0.0 || std::abs(H) == 0.0) return std::nullopt;
     double lag = (std::arg(B) - std::arg(H)) * 180.0 / kPi;
-    while (lag <= -180.0) lag += 360.0;
-    while (lag > 180.0) lag -= 360.0;
+    while (lag <= -180.0)
+        lag += 360.0;
+    while (lag > 180.0)
+        lag -= 360.0;
     return lag;
 }
 

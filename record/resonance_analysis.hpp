@@ -37,7 +37,7 @@ struct StageScores {
 // the power 15 seconds of intervals, the phase the breath sensor on two thirds of the beats.
 StageScores scoreStage(const std::vector<FigureBeat>& beats, double breathsPerMinute);
 
-// Ranks the stages that have both a swing and a power above zero: the sum of their rank by swing and
-// their rank by power (1 the largest), the smaller sum first, a tie to the larger swing. Sets
+// Ranks the stages that have both a swing and a power above zero: the sum of their rank by swing
+// and their rank by power (1 the largest), the smaller sum first, a tie to the larger swing. Sets
 // each stage's rank (0 for a stage left unranked) and returns the rate ranked first, if any.
 std::optional<double> rankStages(std::vector<ResonanceStageResult>& stages);

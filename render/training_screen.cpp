@@ -46,8 +46,7 @@ void drawPhaseWord(const Gui& g, std::int32_t phase) {
 void drawCaption(const Gui& g) {
     if (g.trainingCaption.empty()) return;
     constexpr float kSize = 0.055f;
-    const float width =
-        kSize + static_cast<float>(g.trainingCaption.size() - 1) * kSize / 1.5f;
+    const float width = kSize + static_cast<float>(g.trainingCaption.size() - 1) * kSize / 1.5f;
     glColor4f(0.05f, 0.3f, 0.15f, 1.0f);
     g.drawText(-width / 2.0f, 0.9f, kSize, g.trainingCaption);
 }

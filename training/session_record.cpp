@@ -66,8 +66,13 @@ FigureBeat pacerBeat(const TrainingSession& session, const SensorState& sensor, 
                      std::uint32_t intervalMs, bool gap) {
     // The breath signal only means something while the breath sensor reports ready.
     const signed char breath = sensor.breathStatus == 2 ? (sensor.breathOn ? 1 : 0) : -1;
-    return {static_cast<double>(intervalMs), session.phase,
-            session.cyclesSetting - session.cyclesLeft + 1, false, gap, ms, breath};
+    return {static_cast<double>(intervalMs),
+            session.phase,
+            session.cyclesSetting - session.cyclesLeft + 1,
+            false,
+            gap,
+            ms,
+            breath};
 }
 
 const char* sessionEndName(SessionEnd how) {

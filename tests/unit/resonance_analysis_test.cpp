@@ -36,7 +36,8 @@ std::vector<FigureBeat> pacedStage(double rate, double swingBpm, double lagS, do
         const double hr =
             kMeanHr + swingBpm / 2 * std::cos(2 * kPi * (middle - 0.2 * period - lagS) / period);
         noise = noise * 1103515245u + 12345u;
-        const double interval = 60000.0 / hr + (static_cast<double>(noise >> 16 & 0xff) - 127.5) / 20;
+        const double interval =
+            60000.0 / hr + (static_cast<double>(noise >> 16 & 0xff) - 127.5) / 20;
         t += interval / 1000.0;
         FigureBeat beat;
         beat.intervalMs = interval;
@@ -65,8 +66,8 @@ TEST(ResonanceAnalysis, TheRateWithTheLargestSwingWins) {
     for (const double peak : {6.0, 5.0}) {
         std::vector<ResonanceStageResult> stages;
         for (const double rate : kRates)
-            stages.push_back(scored(rate, pacedStage(rate, 14.0 - 8.0 * std::fabs(rate - peak),
-                                                     1.0, 120.0)));
+            stages.push_back(
+                scored(rate, pacedStage(rate, 14.0 - 8.0 * std::fabs(rate - peak), 1.0, 120.0)));
         const std::optional<double> winner = rankStages(stages);
         ASSERT_TRUE(winner);
         EXPECT_DOUBLE_EQ(*winner, peak);
@@ -79,7 +80,8 @@ TEST(ResonanceAnalysis, TheRateWithTheLargestSwingWins) {
             const double swing = 14.0 - 8.0 * std::fabs(s.breathsPerMinute - peak);
             const double amplitudeMs = swing / 2 * 60000.0 / (kMeanHr * kMeanHr);
             EXPECT_NEAR(*s.peakToTroughBpm, swing, 1.0);
-            EXPECT_NEAR(*s.lowFrequencyMs2, amplitudeMs * amplitudeMs / 2, 0.2 * amplitudeMs * amplitudeMs / 2);
+            EXPECT_NEAR(*s.lowFrequencyMs2, amplitudeMs * amplitudeMs / 2,
+                        0.2 * amplitudeMs * amplitudeMs / 2);
             // One second behind the breathing.
             ASSERT_TRUE(s.breathHeartPhaseDeg);
             EXPECT_NEAR(*s.breathHeartPhaseDeg, 360.0 * s.breathsPerMinute / 60.0, 12.0);
@@ -89,7 +91,8 @@ TEST(ResonanceAnalysis, TheRateWithTheLargestSwingWins) {
 
 TEST(ResonanceAnalysis, TooShortFlatOrWithoutBreathLeavesScoresOutAndUnranked) {
     std::vector<FigureBeat> shortStage = pacedStage(6.0, 10.0, 0.0, 10.0);
-    for (FigureBeat& b : shortStage) b.breath = -1;
+    for (FigureBeat& b : shortStage)
+        b.breath = -1;
     std::vector<ResonanceStageResult> stages{scored(6.0, shortStage),
                                              scored(5.0, pacedStage(5.0, 4.0, 0.0, 60.0))};
     EXPECT_TRUE(stages[0].peakToTroughBpm);
@@ -100,7 +103,8 @@ TEST(ResonanceAnalysis, TooShortFlatOrWithoutBreathLeavesScoresOutAndUnranked) {
 
     // A steady heart (the simulated device) swings by nothing at every rate: no winner.
     std::vector<FigureBeat> steady = pacedStage(5.0, 0.0, 0.0, 60.0);
-    for (FigureBeat& b : steady) b.intervalMs = 1000.0;
+    for (FigureBeat& b : steady)
+        b.intervalMs = 1000.0;
     stages = {scored(6.0, steady), scored(5.0, steady)};
     EXPECT_FALSE(rankStages(stages));
     EXPECT_EQ(stages[0].rank + stages[1].rank, 0);
@@ -112,7 +116,8 @@ TEST(ResonanceAnalysis, TooShortFlatOrWithoutBreathLeavesScoresOutAndUnranked) {
 TEST(ResonanceAnalysis, ARealRhythmIsScoredAndRankedWhole) {
     std::ifstream in(testdataDir() / "rr" / "real_rri.txt");
     std::vector<double> intervals;
-    for (double v; in >> v;) intervals.push_back(v);
+    for (double v; in >> v;)
+        intervals.push_back(v);
     ASSERT_GT(intervals.size(), 700u);
     std::vector<ResonanceStageResult> stages;
     std::size_t next = 0;
