@@ -64,7 +64,8 @@ const char* kUsage =
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
-    "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits.\n"
+    "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits. During\n"
+    "--resonance, Space starts the stage over and Enter ends the test without a result.\n"
     "SIGTERM, SIGINT and SIGHUP end it like Esc, saving the settings.\n"
     "Images and sounds are read from ./img/ and the settings are kept in ./menu.cfg,\n"
     "both in the working directory.\n";
