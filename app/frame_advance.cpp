@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "app/resonance_formula.hpp"
+#include "app/resonance_test_run.hpp"
 #include "app/session_flow.hpp"
 #include "gui/gui.hpp"
 #include "gui/menu_animation.hpp"
@@ -17,8 +19,12 @@ bool anyFrame = false; // lastFrame holds a frame
 } // namespace
 
 void stepPacer() {
-    for (const SensorBeat& beat : gui.sensor.pendingBeats)
-        passOnPacerStep(beat, gui.session.onBeat(gui.inMenu != 0, beat));
+    for (const SensorBeat& beat : gui.sensor.pendingBeats) {
+        noteHeartBeat(beat);
+        resonanceTestBeat();
+        const bool halted = gui.inMenu != 0 || resonanceTestWaitsForHeartRate();
+        passOnPacerStep(beat, gui.session.onBeat(halted, beat));
+    }
     gui.sensor.pendingBeats.clear();
     if (gui.sensor.pulseIndicator > 0.5f)
         gui.sensor.pulseIndicator = gui.sensor.pulseIndicator - gui.sensor.pulseIndicator / 10;

@@ -29,7 +29,9 @@ struct FrameAdvance {
 // shows, and a session with no cycle left ends after this frame, the menu showing from the next.
 FrameAdvance advanceFrame();
 
-// The frame's pacer steps: one step per beat decoded since the last frame, each with its own
-// moment and interval and handed on to sound, screen and record, then the pulse indicator's
+// The frame's pacer steps: one step per beat decoded since the last frame (none while the menu
+// shows or the breathing-rate test measures the heart rate), each with its own moment and
+// interval and handed on to sound, screen and record; every beat also goes to the recent heart
+// rate, then the pulse indicator's
 // decay by a tenth (the flash counts frames).
 void stepPacer();

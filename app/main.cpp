@@ -7,8 +7,11 @@
 
 #include "app/frame_schedule.hpp"
 #include "app/program_frame.hpp"
+#include "app/resonance_formula.hpp"
+#include "app/resonance_test_run.hpp"
 #include "app/shell.hpp"
 #include "brix.h"
+#include "gui/gui.hpp"
 #include "platform/command_line.hpp"
 #include "platform/console.hpp"
 #include "platform/cp1251.hpp"
@@ -18,14 +21,17 @@
 #include "platform/process_memory.hpp"
 #include "platform/sound.hpp"
 #include "platform/window.hpp"
+#include "training/formula_text.hpp"
+#include "training/resonance_stages.hpp"
 #include "training/session_record.hpp"
 #include "training/sound_cues.hpp"
 
 namespace {
 
 const char* kUsage =
-    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--sensor SOURCE] [--help]\n"
-    "              [--version]\n"
+    "Usage: halvent [--windowed] [--mode-switch] [--fps N] [--sensor SOURCE]\n"
+    "              [--record DIR | --no-record] [--resonance | --formula I-P-E-P|resonance]\n"
+    "              [--help] [--version]\n"
     "\n"
     "A breathing trainer with biofeedback: breathe along with a pacer that moves one step\n"
     "per heartbeat of the sensor device (by default a simulated device with a pulse of 60).\n"
@@ -47,10 +53,19 @@ const char* kUsage =
     "  --record DIR   keep a record of every session in DIR (a CSV of its beats and a\n"
     "                 summary); also HALVENT_RECORD=DIR. --no-record or HALVENT_RECORD=off\n"
     "                 turns it off\n"
+    "  --resonance    find your breathing rate: five stages of two minutes on the training\n"
+    "                 screen, at 6.5, 6.0, 5.5, 5.0 and 4.5 breaths a minute, each paced in\n"
+    "                 beats from your heart rate; the rate at which your heart rate swings\n"
+    "                 most wins and is kept in ./resonance.json (and beside the records)\n"
+    "  --formula I-P-E-P  start with this formula: inhale, pause, exhale, pause in beats,\n"
+    "                 e.g. 4-0-6-0 (0..99 each, inhale and exhale at least 1)\n"
+    "  --formula resonance  train at the rate ./resonance.json names, its formula worked\n"
+    "                 out again from your heart rate before each session\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
-    "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits.\n"
+    "Keys: Space starts a session, Enter halts it and shows the menu, Esc quits. During\n"
+    "--resonance, Space starts the stage over and Enter ends the test without a result.\n"
     "SIGTERM, SIGINT and SIGHUP end it like Esc, saving the settings.\n"
     "Images and sounds are read from ./img/ and the settings are kept in ./menu.cfg,\n"
     "both in the working directory.\n";
@@ -59,7 +74,33 @@ struct Options {
     WindowOptions window;
     std::optional<std::string> sensor; // --sensor, when given
     std::string recordFolder;          // empty: sessions are not recorded
+    bool resonanceTest = false;        // --resonance
+    double stageSeconds = kResonanceStageSeconds;
+    std::optional<BreathFormula> formula;     // --formula I-P-E-P
+    std::optional<TrainingRate> trainingRate; // --formula resonance, as the result file has it
 };
+
+// --formula's value: a formula, or "resonance" for the rate of the result file. False after
+// one line for the user when it is neither, or the file cannot give a rate.
+bool parseFormulaOption(const std::string& value, Options& options) {
+    options.formula.reset(); // the last --formula counts
+    options.trainingRate.reset();
+    if (value == "resonance") {
+        std::string error;
+        options.trainingRate = readTrainingRate(kResonanceResultFile, error);
+        if (!options.trainingRate)
+            tellUser(ConsoleLine::Problem, "halvent: --formula resonance: " + error +
+                                               "; find your rate first with --resonance");
+        return options.trainingRate.has_value();
+    }
+    options.formula = parseFormula(value);
+    if (!options.formula)
+        tellUser(ConsoleLine::Problem,
+                 "halvent: --formula takes I-P-E-P (beats of inhale, pause, exhale, pause, "
+                 "0..99, inhale and exhale at least 1, e.g. 4-0-6-0) or resonance, not '" +
+                     value + "'");
+    return options.formula.has_value();
+}
 
 // Parses the command line (UTF-8); returns false (after saying why) when the program should
 // stop.
@@ -90,6 +131,31 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, int& e
             options.recordFolder.clear();
             continue;
         }
+        if (arg == "--resonance") {
+            options.resonanceTest = true;
+            continue;
+        }
+        if (arg == "--formula") {
+            if (!parseFormulaOption(i + 1 < count ? args[++i] : "", options)) {
+                exitCode = 2;
+                return false;
+            }
+            continue;
+        }
+        if (arg == "--resonance-stage-seconds") {
+            // For tests: shorter stages than two minutes.
+            const std::string value = i + 1 < count ? args[++i] : "";
+            char* end = nullptr;
+            const long seconds = std::strtol(value.c_str(), &end, 10);
+            if (end == value.c_str() || *end != '\0' || seconds < 1 || seconds > 3600) {
+                tellUser(ConsoleLine::Problem,
+                         "halvent: --resonance-stage-seconds takes a number from 1 to 3600");
+                exitCode = 2;
+                return false;
+            }
+            options.stageSeconds = static_cast<double>(seconds);
+            continue;
+        }
         if (arg == "--windowed") {
             options.window.windowed = true;
         } else if (arg == "--mode-switch") {
@@ -112,6 +178,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, int& e
             exitCode = 2;
             return false;
         }
+    }
+    if (options.resonanceTest && (options.formula || options.trainingRate)) {
+        tellUser(ConsoleLine::Problem,
+                 "halvent: --resonance finds the formula itself; leave out --formula");
+        exitCode = 2;
+        return false;
     }
     return true;
 }
@@ -174,6 +246,11 @@ int main(int argc, char** argv) {
         resizeViewport(width, height);
         onWindowCreated(width, height);
         audioWanted = true;
+        // After the menu was built: it sets the start-up goal's formula.
+        if (options.formula) gui.session.phaseBeats = *options.formula;
+        if (options.trainingRate)
+            trainAtRate(options.trainingRate->breathsPerMinute, options.trainingRate->formula);
+        if (options.resonanceTest) beginResonanceTest(options.stageSeconds);
     }
     enterFullscreenMode();
     mainWindow = mainWindowHandle();

@@ -5,6 +5,7 @@
 
 #include "app/frame_schedule.hpp"
 #include "app/picture_area.hpp"
+#include "app/resonance_test_run.hpp"
 #include "app/session_flow.hpp"
 #include "app/settings.hpp"
 #include "brix.h"
@@ -31,6 +32,7 @@ int windowWidth = 800, windowHeight = 600;
 void shutdownProgram() {
     if (shutdownHasRun) return;
     shutdownHasRun = true;
+    quitResonanceTest();
     sessionRecorder.endSession(SessionEnd::Quit);
     saveSettings();
     BrixClose();
@@ -62,6 +64,7 @@ WindowSize lastWindowSize() { return {windowWidth, windowHeight}; }
 void shutdownWithoutDisplay() {
     if (shutdownHasRun) return;
     shutdownHasRun = true;
+    quitResonanceTest();
     sessionRecorder.endSession(SessionEnd::Quit);
     saveSettings();
     BrixClose();

@@ -35,6 +35,9 @@ public:
     float menuTargetScaleX = 0.9f, menuTargetScaleY = 0.8f;
     TrainingSession session;
     TrainingScreenState trainingScreen;
+    // A line over the training screen (CP1251), in the top bar's band, which the breathing-rate
+    // test's formulas leave empty (they have no pauses); empty: none is drawn.
+    std::string trainingCaption;
 
     // Sets the initial values and loads the four textures (only with a current GL context).
     Gui();

@@ -40,6 +40,17 @@ void drawPhaseWord(const Gui& g, std::int32_t phase) {
     }
 }
 
+// The caption, centred in the band of the top bar: the test's formulas have no hold-in, so that
+// bar has faded and its beat squares are not drawn. Dark green, like the frame, over the light
+// background.
+void drawCaption(const Gui& g) {
+    if (g.trainingCaption.empty()) return;
+    constexpr float kSize = 0.055f;
+    const float width = kSize + static_cast<float>(g.trainingCaption.size() - 1) * kSize / 1.5f;
+    glColor4f(0.05f, 0.3f, 0.15f, 1.0f);
+    g.drawText(-width / 2.0f, 0.9f, kSize, g.trainingCaption);
+}
+
 // The other bars are drawn full; the current one ends where its fill stands.
 void drawPhaseBars(const Gui& g) {
     const TrainingSession& s = g.session;
@@ -251,6 +262,8 @@ void Gui::drawTraining(const Viewport& viewport) const {
 
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(barTexture));
     drawPhaseBars(*this);
+    drawCaption(*this);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(barTexture));
     if (isShown(*this, HideToggle::BeatSquares)) drawBeatSquares(s, barTexture);
     drawCornerOrnaments();
     drawScreenFrame();

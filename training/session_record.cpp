@@ -20,26 +20,6 @@ SessionRecorder sessionRecorder;
 
 namespace {
 
-// Local time as "2026-12-08T10:15:03+01:00" (iso) or "2026-12-08T10-15-03" (file name). The
-// offset is worked out from the two broken-down times, since not every C library's strftime
-// writes %z as digits.
-std::string localTime(std::time_t when, bool forFileName) {
-    const std::tm local = *std::localtime(&when); // main thread only: the static buffer is ours
-    const std::tm utc = *std::gmtime(&when);
-    char text[40];
-    std::strftime(text, sizeof text, forFileName ? "%Y-%m-%dT%H-%M-%S" : "%Y-%m-%dT%H:%M:%S",
-                  &local);
-    if (forFileName) return text;
-    int days = local.tm_yday - utc.tm_yday;
-    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
-    const int minutes =
-        days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
-    char offset[16];
-    std::snprintf(offset, sizeof offset, "%c%02d:%02d", minutes < 0 ? '-' : '+',
-                  std::abs(minutes) / 60, std::abs(minutes) % 60);
-    return std::string(text) + offset;
-}
-
 std::string number(const std::optional<double>& value) {
     if (!value || !std::isfinite(*value)) return "null";
     char text[32];
@@ -62,6 +42,38 @@ std::string breathingJson(const BreathFigures& b) {
 }
 
 } // namespace
+
+// The offset is worked out from the two broken-down times, since not every C library's strftime
+// writes %z as digits.
+std::string recordLocalTime(std::time_t when, bool forFileName) {
+    const std::tm local = *std::localtime(&when); // main thread only: the static buffer is ours
+    const std::tm utc = *std::gmtime(&when);
+    char text[40];
+    std::strftime(text, sizeof text, forFileName ? "%Y-%m-%dT%H-%M-%S" : "%Y-%m-%dT%H:%M:%S",
+                  &local);
+    if (forFileName) return text;
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+    const int minutes =
+        days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%c%02d:%02d", minutes < 0 ? '-' : '+',
+                  std::abs(minutes) / 60, std::abs(minutes) % 60);
+    return std::string(text) + offset;
+}
+
+FigureBeat pacerBeat(const TrainingSession& session, const SensorState& sensor, std::int64_t ms,
+                     std::uint32_t intervalMs, bool gap) {
+    // The breath signal only means something while the breath sensor reports ready.
+    const signed char breath = sensor.breathStatus == 2 ? (sensor.breathOn ? 1 : 0) : -1;
+    return {static_cast<double>(intervalMs),
+            session.phase,
+            session.cyclesSetting - session.cyclesLeft + 1,
+            false,
+            gap,
+            ms,
+            breath};
+}
 
 const char* sessionEndName(SessionEnd how) {
     switch (how) {
@@ -102,7 +114,7 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
     endSession(SessionEnd::Restarted);
     if (!enabled()) return;
     const std::time_t now = std::time(nullptr);
-    const std::string stem = folder_ + "/" + localTime(now, true);
+    const std::string stem = folder_ + "/" + recordLocalTime(now, true);
     // Two sessions started within one second get "-2", "-3", ...; a file is never reused.
     int error = 0;
     for (int n = 1; n < 100; ++n) {
@@ -118,7 +130,7 @@ void SessionRecorder::beginSession(const TrainingSession& session, std::uint32_t
         return;
     }
     startTick_ = startTick;
-    startTime_ = localTime(now, false);
+    startTime_ = recordLocalTime(now, false);
     lastCycle_ = 1;
     beats_.clear();
     rows_.clear();
@@ -141,10 +153,8 @@ void SessionRecorder::recordBeat(const TrainingSession& session, const SensorSta
     cyclesDone_ = session.cyclesSetting - session.cyclesLeft;
     // Signed: a beat stamped just before the restart, stepped in the frame after it, is early.
     const std::int32_t ms = static_cast<std::int32_t>(beatTick - startTick_);
-    // The breath signal only means something while the breath sensor reports ready.
-    const signed char breath = sensor.breathStatus == 2 ? (sensor.breathOn ? 1 : 0) : -1;
-    beats_.push_back(
-        {static_cast<double>(intervalMs), session.phase, cycle, false, gap, ms, breath});
+    beats_.push_back(pacerBeat(session, sensor, ms, intervalMs, gap));
+    const signed char breath = beats_.back().breath;
 
     std::string cueFile;
     if (cue) {
@@ -223,7 +233,7 @@ void SessionRecorder::writeSummary(SessionEnd how) {
     };
     field("record", "\"" + csvName + "\"");
     field("start", "\"" + startTime_ + "\"");
-    field("end", "\"" + localTime(std::time(nullptr), false) + "\"");
+    field("end", "\"" + recordLocalTime(std::time(nullptr), false) + "\"");
     field("ended", std::string("\"") + sessionEndName(how) + "\"");
     field("goal", std::to_string(goal_));
     field("level", std::to_string(level_));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,15 @@ enum class SessionEnd { Completed, Halted, Restarted, Quit };
 // The summary's word for how a session ended.
 const char* sessionEndName(SessionEnd how);
 
+// Local time as "2026-12-08T10:15:03+01:00", or for a file name "2026-12-08T10-15-03". Main
+// thread only.
+std::string recordLocalTime(std::time_t when, bool forFileName);
+
+// A beat as the figures see it: its interval, where the pacer stands after it, `ms` since the
+// session began, and the breath while the breath sensor is ready.
+FigureBeat pacerBeat(const TrainingSession& session, const SensorState& sensor, std::int64_t ms,
+                     std::uint32_t intervalMs, bool gap);
+
 // Main thread only. Rows are kept in memory and appended (and synced to the disk) once per
 // cycle, so a crash or a power cut loses at most the cycle in progress; the summary goes
 // through a temporary file and a rename, so it is either whole or absent. Any failure prints
@@ -30,6 +40,8 @@ class SessionRecorder {
     // False, after one line on stderr, when the folder cannot be written: recording stays off.
     bool setFolder(const std::string& folder);
     bool enabled() const { return !folder_.empty(); }
+    // The folder records go to; empty when recording is off.
+    const std::string& folder() const { return folder_; }
     // The CSV of the session being recorded; empty when none is.
     const std::string& csvPath() const { return csvPath_; }
 

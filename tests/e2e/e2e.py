@@ -983,6 +983,10 @@ def main():
     # A strap with a breath sensor: the breathing it feels, and a refused accelerometer.
     import strap_breathing
     SCENARIOS.extend(strap_breathing.SCENARIOS)
+    # The breathing-rate test on a replayed rhythm, its records and result, and training at it.
+    import resonance_test
+    SCENARIOS.extend(resonance_test.SCENARIOS)
+    LONG.update(resonance_test.LONG)
     chosen = [(n, f) for n, f in SCENARIOS if not options.only or n in options.only]
     unknown = set(options.only or []) - {n for n, _ in SCENARIOS}
     if unknown:

@@ -167,6 +167,17 @@ status=0
 check "--sensor reaches the program through the launcher (status $status, expected 2)" \
     test "$status" -eq 2
 check "the program named the bad sensor" grep -q "unknown sensor 'nonsense'" "$scratch/sensor.log"
+check "the desktop entry offers the breathing-rate test" \
+    grep -qx "Exec=halvent-launch --resonance" "$desktop"
+# Once a result of the breathing-rate test lies in the folder, the launcher trains at it: a
+# result that cannot be read stops the program with a line naming it.
+printf 'not a result' >"$data/halvent/resonance.json"
+status=0
+(cd "$scratch" && env HOME="$home" XDG_DATA_HOME="$data" PATH="$root/usr/bin:/usr/bin:/bin" \
+    halvent-launch >"$scratch/formula.log" 2>&1) || status=$?
+check "the launcher passes --formula resonance beside resonance.json (status $status, expected 2)" \
+    test "$status" -eq 2
+check "the program named the unreadable result" grep -q "resonance.json" "$scratch/formula.log"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
