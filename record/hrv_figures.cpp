@@ -184,6 +184,10 @@ std::vector<std::optional<BeatClass>> classifyRecordBeats(const std::vector<Figu
     return classifyRuns(beats).classes;
 }
 
+std::vector<FigureBeat> beatsPutRight(const std::vector<FigureBeat>& beats) {
+    return correctedBeats(beats, classifyRuns(beats));
+}
+
 HrvFigures computeHrvFigures(const std::vector<FigureBeat>& beats) {
     const RecordClasses found = classifyRuns(beats);
     const std::vector<FigureBeat> corrected = correctedBeats(beats, found);

@@ -57,6 +57,10 @@ bool beatIsUsable(const FigureBeat& beat, bool firstOfSession);
 // one series; a beat that breaks it has no class.
 std::vector<std::optional<BeatClass>> classifyRecordBeats(const std::vector<FigureBeat>& beats);
 
+// The beats put right as the classes say (see below), each in the phase and cycle its interval
+// elapsed in; a beat that breaks the rhythm stays as it is.
+std::vector<FigureBeat> beatsPutRight(const std::vector<FigureBeat>& beats);
+
 // The figures are computed on the beats put right: a missed beat's interval split in two, an
 // extra beat joined to the next, an ectopic, long or short interval replaced (see
 // beat_classes.hpp). Successive differences are taken only between two neighbouring usable

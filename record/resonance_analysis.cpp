@@ -135,7 +135,10 @@ std::optional<double> breathHeartPhase(const std::vector<FigureBeat>& beats,
 
 } // namespace
 
-std::vector<StageInterval> stageIntervalSeries(const std::vector<FigureBeat>& beats) {
+std::vector<StageInterval> stageIntervalSeries(const std::vector<FigureBeat>& recorded) {
+    // A missed beat would double an interval and swing the heart rate by half: the stage is
+    // scored on the beats put right, as the figures are.
+    const std::vector<FigureBeat> beats = beatsPutRight(recorded);
     std::vector<StageInterval> series;
     for (std::size_t i = 0; i < beats.size(); ++i)
         if (beatIsUsable(beats[i], i == 0))

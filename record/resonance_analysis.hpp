@@ -21,8 +21,9 @@ struct StageInterval {
     std::int32_t cycle = 1; // the breathing cycle it elapsed in
 };
 
-// The one place that decides which of a stage's beats give intervals for its scores: today
-// the usable beats (beatIsUsable), each counted in the cycle it elapsed in.
+// The one place that decides which of a stage's beats give intervals for its scores: the
+// beats put right (beatsPutRight) that are usable (beatIsUsable), each counted in the cycle
+// it elapsed in.
 std::vector<StageInterval> stageIntervalSeries(const std::vector<FigureBeat>& beats);
 
 struct StageScores {
