@@ -81,7 +81,9 @@ struct Options {
 };
 
 // --formula's value: a formula, or "resonance" for the rate of the result file. False after
-// one line for the user when it is neither, or the file cannot give a rate.
+// one line for the user when it is neither. A result file that cannot give a rate is told in
+// one line and the program starts with the menu's own formula: the launcher asks for the
+// rate whenever the file is there, and a damaged file must not keep the program from starting.
 bool parseFormulaOption(const std::string& value, Options& options) {
     options.formula.reset(); // the last --formula counts
     options.trainingRate.reset();
@@ -90,8 +92,9 @@ bool parseFormulaOption(const std::string& value, Options& options) {
         options.trainingRate = readTrainingRate(kResonanceResultFile, error);
         if (!options.trainingRate)
             tellUser(ConsoleLine::Problem, "halvent: --formula resonance: " + error +
-                                               "; find your rate first with --resonance");
-        return options.trainingRate.has_value();
+                                               "; training with the menu's formula (find your "
+                                               "rate with --resonance)");
+        return true;
     }
     options.formula = parseFormula(value);
     if (!options.formula)
