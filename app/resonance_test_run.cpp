@@ -86,7 +86,7 @@ void beginStage(std::size_t stage, double heartRate) {
 
     gui.trainingCaption = "Этап "_cp1251 + std::to_string(stage + 1) + " из "_cp1251 +
                           std::to_string(kResonanceRates.size()) + ": " + decimal(rate) +
-                          " вдохов в минуту"_cp1251;
+                          " вдоха в минуту"_cp1251; // a fraction takes the singular
 }
 
 // The box at the end: each rate with its scores, the winner and how to train at it. A box does
