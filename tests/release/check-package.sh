@@ -170,14 +170,17 @@ check "the program named the bad sensor" grep -q "unknown sensor 'nonsense'" "$s
 check "the desktop entry offers the breathing-rate test" \
     grep -qx "Exec=halvent-launch --resonance" "$desktop"
 # Once a result of the breathing-rate test lies in the folder, the launcher trains at it: a
-# result that cannot be read stops the program with a line naming it.
+# result that cannot be read is told in a line naming it, and the program starts all the same
+# (here without a display, so it stops there).
 printf 'not a result' >"$data/halvent/resonance.json"
 status=0
-(cd "$scratch" && env HOME="$home" XDG_DATA_HOME="$data" PATH="$root/usr/bin:/usr/bin:/bin" \
-    halvent-launch >"$scratch/formula.log" 2>&1) || status=$?
-check "the launcher passes --formula resonance beside resonance.json (status $status, expected 2)" \
-    test "$status" -eq 2
-check "the program named the unreadable result" grep -q "resonance.json" "$scratch/formula.log"
+(cd "$scratch" && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER HOME="$home" \
+    XDG_DATA_HOME="$data" PATH="$root/usr/bin:/usr/bin:/bin" \
+    timeout 30 halvent-launch >"$scratch/formula.log" 2>&1) || status=$?
+check "the launcher passes --formula resonance beside resonance.json" \
+    grep -q "resonance.json.*menu's formula" "$scratch/formula.log"
+check "the program started all the same (status $status)" \
+    grep -q "cannot open the window" "$scratch/formula.log"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
