@@ -97,5 +97,5 @@ for build in "${runnable[@]}"; do
         { cat "$artifacts/cpack.log"; exit 1; }
     package="$(ls "$build"/package/halvent-*.zip)"
     /usr/bin/python3 -B "$here/wine_e2e.py" "$package" "$linux_build/halvent" \
-        "$artifacts/$(basename "$build")"
+        "$artifacts/$(basename "$build")" --fake-bluetooth "$build/fake-bluetooth/BluetoothApis.dll"
 done
