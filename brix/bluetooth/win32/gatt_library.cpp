@@ -13,6 +13,20 @@ template <typename Function> bool resolve(HMODULE dll, const char* name, Functio
     return function != nullptr;
 }
 
+// Whether `dll` is Wine's own BluetoothApis.dll, whose functions end the process when called:
+// under Wine (ntdll names its version), one loaded from the system folder.
+bool wineBuiltin(HMODULE dll) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return false;
+    wchar_t path[MAX_PATH], system[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(dll, path, MAX_PATH);
+    const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || systemLength == 0 || systemLength >= MAX_PATH)
+        return true;
+    return CompareStringOrdinal(path, static_cast<int>(systemLength), system,
+                                static_cast<int>(systemLength), TRUE) == CSTR_EQUAL;
+}
+
 } // namespace
 
 bool Library::load(std::string& error) {
@@ -21,6 +35,12 @@ bool Library::load(std::string& error) {
     HMODULE dll = LoadLibraryW(L"BluetoothApis.dll");
     if (dll == nullptr) {
         error = "BluetoothApis.dll is not there: Bluetooth LE needs Windows 8 or later";
+        return false;
+    }
+    if (wineBuiltin(dll)) {
+        FreeLibrary(dll);
+        error = "Wine offers no Bluetooth LE (its BluetoothApis.dll only stands in for the "
+                "system's); a strap works when halvent runs on Windows itself";
         return false;
     }
     Library found;
