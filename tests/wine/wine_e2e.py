@@ -26,7 +26,7 @@ from e2e import (NEUTRAL, PULSE_WORD, box_px, click_toggle, expect_toggles,  # n
                  press_and_wait_exit, recording_path, sensors_ready, toggle_red_share,
                  training_shown, wait_menu)
 from wine_strap import DisplayWithEnv, FakeStrap  # noqa: E402
-from beats_under_load import match_intervals, recorded  # noqa: E402
+from beats_under_load import place_rows, recorded  # noqa: E402
 from layout import ENTRIES, ENTRY_HALF_HEIGHT, SKIN_DROP, check_page, probe_level  # noqa: E402
 
 WINE_RUN = os.path.join(here, "wine-run.sh")  # the Wine loader this machine can start
@@ -232,12 +232,11 @@ def strap_session(ctx, package_dir, repo, fake_dll):
         app.start()
         wait_menu(app, "wine-strap-menu", timeout=60)
         check(strap.wait_for("subscribed", 20), "the program never subscribed to the strap")
-        began = time.monotonic()
         ready = app.poll("wine-strap-pulse-ready",
                          lambda img: img.count(*box_px(PULSE_WORD), is_green_text) >= 30, 25)
         check(ready is not None, "Windows: the pulse panel did not read ready while the strap sends")
-        ctx.note(f"strap: the pulse read ready {time.monotonic() - began:.1f} s after the "
-                 "subscription")
+        ctx.note(f"strap: the pulse read ready {time.monotonic() - app.started:.1f} s after the "
+                 "program's start")
         ctx.display._run(["xdotool", "search", "--name", "^ZUL$", "windowfocus"])
         ctx.display.move(*NEUTRAL)
         ctx.display.key("space")
@@ -256,15 +255,24 @@ def strap_session(ctx, package_dir, repo, fake_dll):
     finally:
         app.stop()
         strap.remove()
-    sent = strap.sent()
+    sent, moments = strap.sent()
     rows, summary = recorded(records)
     check(len(rows) >= 20, f"only {len(rows)} beats were recorded")
-    worst = match_intervals(rows, sent)
+    worst, places = place_rows(rows, sent)
+    # Each beat shown the same delay after it happened: within a stretch between gaps, the
+    # record's time less the beat's moment stays the same.
+    spread, stretch = 0.0, []
+    for row, place in zip(rows, places):
+        if row["gap"] == "1":
+            stretch = []
+        stretch.append(int(row["ms"]) - moments[place] * 1000)
+        spread = max(spread, max(stretch) - min(stretch))
     gaps = sum(1 for r in rows if r["gap"] == "1")
     check(gaps == 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
     check(summary["beats_left_out"] >= gaps, "a gap's beat counted in the figures")
     ctx.note(f"strap: {len(rows)} beats recorded of {len(sent)} the strap sent, each its "
-             f"interval within {worst:.2f} ms; {gaps} after a gap")
+             f"interval within {worst:.2f} ms; {gaps} after a gap; the delay within each "
+             f"stretch varied by {spread:.0f} ms")
 
 
 def main():

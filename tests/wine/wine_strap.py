@@ -86,8 +86,9 @@ class FakeStrap:
         return False
 
     def sent(self):
-        """The intervals the strap delivered, in ms, in order."""
-        return [float(line.split()[1]) for line in self.events() if line.startswith("rr ")]
+        """The intervals the strap delivered, in ms, in order, and when (s) each beat was."""
+        beats = [line.split() for line in self.events() if line.startswith("rr ")]
+        return [float(b[1]) for b in beats], [float(b[3]) for b in beats]
 
     def remove(self):
         os.remove(os.path.join(self.package_dir, "BluetoothApis.dll"))

@@ -10,8 +10,9 @@
 //   HALVENT_FAKE_STRAP_RECORDING  the intervals, one a line in ms
 //   HALVENT_FAKE_STRAP_EVENTS     where one line per event goes: subscribed, unsubscribed,
 //                                 registered, unregistered, contact-lost, contact-back,
-//                                 dropped, reconnected, done; "rr MS" for every interval
-//                                 delivered, as the strap encodes it
+//                                 dropped, reconnected, done; "rr MS at S" for every interval
+//                                 delivered, as the strap encodes it, and when (s after the
+//                                 first subscription) the beat that ended it happened
 // Notifications run on a thread of the stand-in's own, as the system's do; no callback runs
 // after BluetoothGATTUnregisterEvent returns.
 #include "bluetooth/win32/gatt_api.hpp"
@@ -145,9 +146,12 @@ void play() {
     auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - began).count(); };
     std::size_t next = 0;
     double nextMoment = s.recording.empty() ? 1e9 : s.recording[0] / 1000;
+    std::vector<double> moments; // of the beats dueNow() gives
     auto dueNow = [&] {
         std::vector<double> due;
+        moments.clear();
         while (next < s.recording.size() && nextMoment <= seconds()) {
+            moments.push_back(nextMoment);
             due.push_back(s.recording[next++]);
             if (next == s.recording.size()) next = 0; // over and over
             nextMoment += s.recording[next] / 1000;
@@ -163,10 +167,10 @@ void play() {
                 continue;
             }
             if (!notify(measurement(due, true))) continue;
-            for (double ms : due) {
-                char line[32];
-                std::snprintf(line, sizeof line, "rr %.3f",
-                              std::lround(ms * 1024 / 1000) * 1000.0 / 1024);
+            for (std::size_t i = 0; i < due.size(); ++i) {
+                char line[64];
+                std::snprintf(line, sizeof line, "rr %.3f at %.3f",
+                              std::lround(due[i] * 1024 / 1000) * 1000.0 / 1024, moments[i]);
                 say(line);
             }
         }
