@@ -219,9 +219,10 @@ def any_names(ctx, package_dir, repo):
 
 def strap_session(ctx, package_dir, repo, fake_dll):
     """`--sensor ble` with a paired strap that sends every second from a recording, loses skin
-    contact for 6 s and its link for 8 s: the pulse turns ready, the session keeps every beat
-    the strap sent with its own interval (the first after each of the two gaps marked), and the
-    end lets the strap go."""
+    contact for 6 s and its link for 8 s, and streams its accelerometer: the pulse turns ready,
+    the session keeps every beat the strap sent with its own interval (the first after each of
+    the two gaps marked) and the breathing, the accelerometer is started again after the drop,
+    and the end stops it and lets the strap go."""
     strap = FakeStrap(fake_dll, package_dir, recording_path(repo), ctx.artifacts)
     records = os.path.join(package_dir, "strap-records")
     app = WineApp(DisplayWithEnv(ctx.display, strap.env()), "halvent.exe", repo, ctx.artifacts,
@@ -245,11 +246,14 @@ def strap_session(ctx, package_dir, repo, fake_dll):
         check(strap.wait_for("done", 90), "the strap's story did not end")
         check(strap.events().count("subscribed") >= 2,
               "the program did not subscribe again after the dropped link")
+        check(strap.events().count("pmd-start") >= 2,
+              "the accelerometer was not started again after the dropped link")
         time.sleep(4.5)  # the last batch is shown after the delay
         ctx.display.key("Return")
         time.sleep(0.5)
         press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"), limit=5.0)
         events = strap.events()
+        check("pmd-stop" in events, "the end did not stop the accelerometer")
         check(events[-2:] in (["unregistered", "unsubscribed"], ["unsubscribed", "unregistered"]),
               f"the end did not let the strap go (its last events: {events[-3:]})")
     finally:
@@ -270,6 +274,9 @@ def strap_session(ctx, package_dir, repo, fake_dll):
     gaps = sum(1 for r in rows if r["gap"] == "1")
     check(gaps == 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
     check(summary["beats_left_out"] >= gaps, "a gap's beat counted in the figures")
+    breathing = sum(1 for r in rows if r["breath"] in ("0", "1"))
+    check(breathing >= 10, f"only {breathing} beats carry the strap's breathing")
+    ctx.note(f"strap: {breathing} beats with the breathing of its accelerometer")
     ctx.note(f"strap: {len(rows)} beats recorded of {len(sent)} the strap sent, each its "
              f"interval within {worst:.2f} ms; {gaps} after a gap; the delay within each "
              f"stretch varied by {spread:.0f} ms")

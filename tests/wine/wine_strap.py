@@ -1,7 +1,7 @@
 """A heart-rate strap for the Windows program under Wine, which has no Bluetooth LE: the
 stand-in BluetoothApis.dll (fake_bluetoothapis/) placed beside halvent.exe and loaded in place
 of the system's by a DLL override, and the strap's GATT service registered in the prefix as a
-paired device's interface, so that the program finds it with SetupDi and opens it with
+paired device's interfaces, so that the program finds it with SetupDi and opens it with
 CreateFile as it would on Windows."""
 
 import os
@@ -14,11 +14,22 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_RUN = os.path.join(HERE, "wine-run.sh")
 
 HEART_RATE = "{0000180D-0000-1000-8000-00805F9B34FB}"
-ADDRESS = "C0FFEE123456"  # the strap's, as Windows writes it in the interface's path
-# A paired strap's Heart Rate service interface, named as Windows names them.
-INSTANCE = (f"BTHLEDEVICE\\{HEART_RATE}_DEV_VID&01009E_PID&0000_REV&0001_{ADDRESS}"
-            "\\8&1A2B3C4D&0&000C")
-LINK_NAME = (INSTANCE.replace("\\", "#") + "#" + HEART_RATE).lower()  # after \\?\
+MEASUREMENT_DATA = "{FB005C80-02E7-F387-1CAD-8ACD2D8DF0C8}"
+ADDRESS = "C0FFEE123456"  # the strap's, as Windows writes it in the interfaces' paths
+
+
+def instance(service, number):
+    """A paired strap's GATT service as a device, named as Windows names them."""
+    return (f"BTHLEDEVICE\\{service}_DEV_VID&01009E_PID&0000_REV&0001_{ADDRESS}"
+            f"\\8&1A2B3C4D&0&{number:04X}")
+
+
+def link_name(service, number):
+    """The service's interface as CreateFile opens it, after \\\\?\\."""
+    return (instance(service, number).replace("\\", "#") + "#" + service).lower()
+
+
+SERVICES = [(HEART_RATE, 0x0C), (MEASUREMENT_DATA, 0x1C)]
 
 
 def windows_path(path):
@@ -36,23 +47,27 @@ class FakeStrap:
         open(self.events_path, "w").close()
         self.recording = recording
         shutil.copy(dll, os.path.join(package_dir, "BluetoothApis.dll"))
-        self.device_file = os.path.join(os.environ["WINEPREFIX"], "dosdevices", LINK_NAME)
+        self.device_files = [os.path.join(os.environ["WINEPREFIX"], "dosdevices",
+                                          link_name(*service)) for service in SERVICES]
         self._register()
 
     def _register(self):
-        # What Windows' Bluetooth stack keeps for a paired LE device's service: the device,
-        # its interface of the service's class, linked (present); and, for CreateFile, a
-        # device name under \??\, which Wine looks up in the prefix's dosdevices folder.
-        key = ("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses\\"
-               f"{HEART_RATE}\\##?#{LINK_NAME}")
-        escaped = INSTANCE.replace("\\", "\\\\")
-        lines = [
-            "Windows Registry Editor Version 5.00", "",
-            f"[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\{INSTANCE}]",
-            f'"ClassGUID"="{HEART_RATE}"', '"DeviceDesc"="Heart rate strap"', "",
-            f"[{key}]", f'"DeviceInstance"="{escaped}"', "",
-            f"[{key}\\#]", f'"SymbolicLink"="\\\\\\\\?\\\\{LINK_NAME}"', "",
-            f"[{key}\\#\\Control]", '"Linked"=dword:00000001', ""]
+        # What Windows' Bluetooth stack keeps for each GATT service of a paired LE device: the
+        # service as a device, its interface of the service's class, linked (present); and,
+        # for CreateFile, a device name under \??\, which Wine looks up in the prefix's
+        # dosdevices folder.
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for service, number in SERVICES:
+            device, link = instance(service, number), link_name(service, number)
+            key = ("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses"
+                   f"\\{service}\\##?#{link}")
+            escaped = device.replace("\\", "\\\\")
+            lines += [
+                f"[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\{device}]",
+                f'"ClassGUID"="{service}"', '"DeviceDesc"="Heart rate strap"', "",
+                f"[{key}]", f'"DeviceInstance"="{escaped}"', "",
+                f"[{key}\\#]", f'"SymbolicLink"="\\\\\\\\?\\\\{link}"', "",
+                f"[{key}\\#\\Control]", '"Linked"=dword:00000001', ""]
         folder = tempfile.mkdtemp(prefix="halvent-wine-strap-")
         try:
             reg = os.path.join(folder, "strap.reg")
@@ -62,7 +77,8 @@ class FakeStrap:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         finally:
             shutil.rmtree(folder, ignore_errors=True)
-        open(self.device_file, "w").close()
+        for path in self.device_files:
+            open(path, "w").close()
 
     def env(self):
         overrides = os.environ.get("WINEDLLOVERRIDES", "")
@@ -92,8 +108,9 @@ class FakeStrap:
 
     def remove(self):
         os.remove(os.path.join(self.package_dir, "BluetoothApis.dll"))
-        if os.path.exists(self.device_file):
-            os.remove(self.device_file)
+        for path in self.device_files:
+            if os.path.exists(path):
+                os.remove(path)
 
 
 class DisplayWithEnv:

@@ -1,7 +1,10 @@
 // A stand-in for Windows' BluetoothApis.dll, for the checks under Wine (which has no Bluetooth
 // LE): one paired heart-rate strap that plays a recording of RR intervals in real time, with
-// the GATT functions' documented behaviour as far as the strap source uses them. The device
-// interface the source opens is registered in the Wine prefix by the test (see wine_strap.py).
+// the GATT functions' documented behaviour as far as the strap source uses them. It also has
+// the measurement-data service, whose accelerometer, once started through its control point,
+// streams a chest breathing 10 times a minute. The device interfaces the source opens are
+// registered in the Wine prefix by the test (see wine_strap.py); any of them lists both
+// services, as the strap's device interface does.
 //
 // Chosen by environment variables (paths in Windows form):
 //   HALVENT_FAKE_STRAP            story (the default): beats sent every second (give or take a
@@ -10,7 +13,8 @@
 //   HALVENT_FAKE_STRAP_RECORDING  the intervals, one a line in ms
 //   HALVENT_FAKE_STRAP_EVENTS     where one line per event goes: subscribed, unsubscribed,
 //                                 registered, unregistered, contact-lost, contact-back,
-//                                 dropped, reconnected, done; "rr MS at S" for every interval
+//                                 dropped, reconnected, done; pmd-start and pmd-stop for the
+//                                 accelerometer; "rr MS at S" for every interval
 //                                 delivered, as the strap encodes it, and when (s after the
 //                                 first subscription) the beat that ended it happened
 // Notifications run on a thread of the stand-in's own, as the system's do; no callback runs
@@ -40,13 +44,21 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The strap's attribute table: each characteristic's value follows it, then its configuration.
 constexpr USHORT kServiceHandle = 0x0010;
-constexpr USHORT kMeasurementHandle = 0x0011; // its value at 0x0012
-constexpr USHORT kConfigurationHandle = 0x0013;
+constexpr USHORT kMeasurementHandle = 0x0011;
+constexpr USHORT kPmdServiceHandle = 0x0020;
+constexpr USHORT kControlHandle = 0x0021;
+constexpr USHORT kDataHandle = 0x0024;
+constexpr GUID kPmdService = {0xfb005c80, 0x02e7, 0xf387,
+                              {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
+constexpr double kSampleRateHz = 100;
+constexpr int kSamplesAFrame = 36;
 constexpr auto kPeriod = 1.0; // s between notifications
 constexpr auto kTimeout = 500ms; // a request to an absent strap fails after this
 
 struct Registration {
+    USHORT characteristic;
     EventCallback callback;
     void* context;
 };
@@ -54,13 +66,18 @@ struct Registration {
 struct Strap {
     std::mutex mutex; // held while a callback runs: unregistering waits for it
     std::vector<Registration*> registrations;
-    bool subscribed = false; // the strap's configuration, kept across links as a bonded one's
+    // The strap's configuration of each characteristic, kept across links as a bonded one's.
+    bool subscribed = false;
+    bool controlSubscribed = false, dataSubscribed = false;
     bool linked = true;
+    std::vector<std::vector<UCHAR>> answers; // control-point indications still to send
+    bool streaming = false;                  // the accelerometer runs
+    Clock::time_point streamSince{};
     std::FILE* events = nullptr;
     std::vector<double> recording;
     std::string scenario = "story";
     std::atomic<bool> ending{false};
-    std::thread player;
+    std::thread player, accelerometer;
 };
 
 Strap& strap() {
@@ -87,14 +104,41 @@ Uuid shortUuid(USHORT value) {
     return uuid;
 }
 
-Characteristic measurementCharacteristic() {
+Uuid longUuid(GUID guid) {
+    Uuid uuid{};
+    uuid.value.longUuid = guid;
+    return uuid;
+}
+
+Uuid pmdUuid(unsigned long first) {
+    GUID guid = kPmdService;
+    guid.Data1 = first;
+    return longUuid(guid);
+}
+
+Characteristic characteristic(USHORT service, Uuid uuid, USHORT handle, bool indicate) {
     Characteristic c{};
-    c.serviceHandle = kServiceHandle;
-    c.characteristicUuid = shortUuid(0x2A37);
-    c.attributeHandle = kMeasurementHandle;
-    c.characteristicValueHandle = kMeasurementHandle + 1;
-    c.isNotifiable = TRUE;
+    c.serviceHandle = service;
+    c.characteristicUuid = uuid;
+    c.attributeHandle = handle;
+    c.characteristicValueHandle = static_cast<USHORT>(handle + 1);
+    c.isNotifiable = indicate ? FALSE : TRUE;
+    c.isIndicatable = indicate ? TRUE : FALSE;
+    c.isWritable = indicate ? TRUE : FALSE;
     return c;
+}
+
+bool* subscriptionOf(Strap& s, USHORT characteristic) {
+    switch (characteristic) {
+    case kMeasurementHandle:
+        return &s.subscribed;
+    case kControlHandle:
+        return &s.controlSubscribed;
+    case kDataHandle:
+        return &s.dataSubscribed;
+    default:
+        return nullptr;
+    }
 }
 
 // A Heart Rate Measurement: flags (contact supported and its state, RR present), 8-bit rate,
@@ -113,20 +157,117 @@ std::vector<UCHAR> measurement(const std::vector<double>& intervalsMs, bool cont
     return value;
 }
 
-// Hands a value to every registration while the link is up and the strap subscribed; true
-// when someone got it.
-bool notify(const std::vector<UCHAR>& bytes) {
+// Hands a value to every registration of its characteristic while the link is up and the
+// strap subscribed; true when someone got it.
+bool notify(const std::vector<UCHAR>& bytes, USHORT from = kMeasurementHandle) {
     Strap& s = strap();
     std::lock_guard lock(s.mutex);
-    if (!s.linked || !s.subscribed || s.registrations.empty()) return false;
+    if (!s.linked || !*subscriptionOf(s, from)) return false;
+    bool delivered = false;
     std::vector<unsigned char> block(offsetof(CharacteristicValue, data) + bytes.size());
     auto* value = reinterpret_cast<CharacteristicValue*>(block.data());
     value->dataSize = static_cast<ULONG>(bytes.size());
     std::memcpy(value->data, bytes.data(), bytes.size());
-    ValueChangedEvent event{static_cast<USHORT>(kMeasurementHandle + 1), block.size(), value};
-    for (Registration* registration : s.registrations)
+    ValueChangedEvent event{static_cast<USHORT>(from + 1), block.size(), value};
+    for (Registration* registration : s.registrations) {
+        if (registration->characteristic != from) continue;
         registration->callback(CharacteristicValueChangedEvent, &event, registration->context);
-    return true;
+        delivered = true;
+    }
+    return delivered;
+}
+
+void put16(std::vector<UCHAR>& out, long value) {
+    out.push_back(static_cast<UCHAR>(value & 0xff));
+    out.push_back(static_cast<UCHAR>((value >> 8) & 0xff));
+}
+
+// What the control point answers a command: F0, the op code, the type, the status, then on
+// success a "more" byte and the settings (type, count, values).
+std::vector<UCHAR> answer(const UCHAR* command, std::size_t size, bool& start, bool& stop) {
+    if (size < 2) return {0xF0, size > 0 ? command[0] : UCHAR{0}, 0, 0x05}; // invalid parameter
+    const UCHAR op = command[0], type = command[1];
+    if (type != 0x02) return {0xF0, op, type, 0x03}; // only the accelerometer: not supported
+    if (op == 0x01) {
+        std::vector<UCHAR> out{0xF0, op, type, 0x00, 0x00, 0x00, 4}; // sample rates
+        for (long hz : {25, 50, 100, 200})
+            put16(out, hz);
+        out.insert(out.end(), {0x01, 1});
+        put16(out, 16); // bits
+        out.insert(out.end(), {0x02, 3});
+        for (long g : {2, 4, 8})
+            put16(out, g);
+        return out;
+    }
+    if (op == 0x02) {
+        start = true;
+        std::vector<UCHAR> out{0xF0, op, type, 0x00, 0x00, 0x05, 1}; // the factor, 1.0
+        const float factor = 1.0f;
+        UCHAR bytes[4];
+        std::memcpy(bytes, &factor, 4);
+        out.insert(out.end(), bytes, bytes + 4);
+        return out;
+    }
+    if (op == 0x03) {
+        stop = true;
+        return {0xF0, op, type, 0x00};
+    }
+    return {0xF0, op, type, 0x01}; // invalid op code
+}
+
+// A chest breathing 10 times a minute: the strap tilts along its outward axis (z) by 24 mG
+// under gravity, rising as it breathes in.
+std::vector<UCHAR> frame(double lastSampleS, int count) {
+    std::vector<UCHAR> out{0x02};
+    // The strap's clock: ns from an epoch of its own, unrelated to the host's.
+    const auto stamp = static_cast<unsigned long long>((1e6 + lastSampleS) * 1e9);
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<UCHAR>(stamp >> (8 * i)));
+    out.push_back(0x01); // raw samples
+    for (int k = count - 1; k >= 0; --k) {
+        const double t = lastSampleS - k / kSampleRateHz;
+        const double swing = 12 * std::sin(2 * 3.14159265358979 * t / 6.0);
+        put16(out, std::lround(40 + swing / 4));
+        put16(out, -120);
+        put16(out, std::lround(990 + swing));
+    }
+    return out;
+}
+
+// The measurement-data service's own thread: answers the control point by indications, and
+// streams frames while the accelerometer runs and the link is up.
+void serveAccelerometer() {
+    Strap& s = strap();
+    long framesSent = 0;
+    Clock::time_point counted{}; // the start whose frames framesSent counts
+    while (!s.ending.load()) {
+        std::this_thread::sleep_for(10ms);
+        std::vector<std::vector<UCHAR>> answers;
+        bool streaming;
+        Clock::time_point since;
+        {
+            std::lock_guard lock(s.mutex);
+            answers.swap(s.answers);
+            if (!s.linked) s.streaming = false; // the strap ends the stream with the link
+            streaming = s.streaming;
+            since = s.streamSince;
+        }
+        for (const auto& value : answers)
+            notify(value, kControlHandle);
+        if (!streaming) continue;
+        if (since != counted) {
+            counted = since;
+            framesSent = 0;
+        }
+        const double running = std::chrono::duration<double>(Clock::now() - since).count();
+        const auto due = static_cast<long>(running * kSampleRateHz / kSamplesAFrame);
+        for (; framesSent < due; ++framesSent) {
+            const double last = ((framesSent + 1) * kSamplesAFrame - 1) / kSampleRateHz;
+            notify(frame(std::chrono::duration<double>(since.time_since_epoch()).count() + last,
+                         kSamplesAFrame),
+                   kDataHandle);
+        }
+    }
 }
 
 // The heart beats on in real time from the first subscription; every second or so the strap
@@ -210,6 +351,7 @@ void begin() {
     }
     say("loaded");
     s.player = std::thread(play);
+    s.accelerometer = std::thread(serveAccelerometer);
 }
 
 HRESULT moreData(USHORT needed, USHORT count, USHORT* actual) {
@@ -247,10 +389,11 @@ EXPORTED BOOL WINAPI BluetoothFindRadioClose(HANDLE find) { return CloseHandle(f
 EXPORTED HRESULT WINAPI BluetoothGATTGetServices(HANDLE device, USHORT count, Service* buffer,
                                         USHORT* actual, ULONG) {
     if (device == nullptr || device == INVALID_HANDLE_VALUE) return E_HANDLE;
-    const HRESULT result = moreData(1, count, actual);
+    const HRESULT result = moreData(2, count, actual);
     if (result != S_OK) return result;
     if (buffer == nullptr) return E_INVALIDARG;
     buffer[0] = Service{shortUuid(0x180D), kServiceHandle};
+    buffer[1] = Service{longUuid(kPmdService), kPmdServiceHandle};
     return S_OK;
 }
 
@@ -259,10 +402,18 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetServices(HANDLE device, USHORT count, Se
 EXPORTED HRESULT WINAPI BluetoothGATTGetCharacteristics(HANDLE device, Service* service, USHORT count,
                                                Characteristic* buffer, USHORT* actual, ULONG) {
     if (device == nullptr || service == nullptr) return E_INVALIDARG;
-    const HRESULT result = moreData(1, count, actual);
+    std::vector<Characteristic> list;
+    if (service->attributeHandle == kServiceHandle)
+        list = {characteristic(kServiceHandle, shortUuid(0x2A37), kMeasurementHandle, false)};
+    else if (service->attributeHandle == kPmdServiceHandle)
+        list = {characteristic(kPmdServiceHandle, pmdUuid(0xfb005c81), kControlHandle, true),
+                characteristic(kPmdServiceHandle, pmdUuid(0xfb005c82), kDataHandle, false)};
+    else
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    const HRESULT result = moreData(static_cast<USHORT>(list.size()), count, actual);
     if (result != S_OK) return result;
     if (buffer == nullptr) return E_INVALIDARG;
-    buffer[0] = measurementCharacteristic();
+    std::copy(list.begin(), list.end(), buffer);
     return S_OK;
 }
 
@@ -270,17 +421,17 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptors(HANDLE device, Characteristi
                                            USHORT count, Descriptor* buffer, USHORT* actual,
                                            ULONG) {
     if (device == nullptr || characteristic == nullptr) return E_INVALIDARG;
-    if (characteristic->attributeHandle != kMeasurementHandle)
+    if (subscriptionOf(strap(), characteristic->attributeHandle) == nullptr)
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     const HRESULT result = moreData(1, count, actual);
     if (result != S_OK) return result;
     if (buffer == nullptr) return E_INVALIDARG;
     Descriptor d{};
-    d.serviceHandle = kServiceHandle;
-    d.characteristicHandle = kMeasurementHandle;
+    d.serviceHandle = characteristic->serviceHandle;
+    d.characteristicHandle = characteristic->attributeHandle;
     d.descriptorType = ClientCharacteristicConfiguration;
     d.descriptorUuid = shortUuid(0x2902);
-    d.attributeHandle = kConfigurationHandle;
+    d.attributeHandle = static_cast<USHORT>(characteristic->attributeHandle + 2);
     buffer[0] = d;
     return S_OK;
 }
@@ -296,8 +447,10 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptorValue(HANDLE device, Descripto
     bool linked, subscribed;
     {
         std::lock_guard lock(s.mutex);
+        bool* state = subscriptionOf(s, static_cast<USHORT>(descriptor->attributeHandle - 2));
+        if (state == nullptr) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         linked = s.linked;
-        subscribed = s.subscribed;
+        subscribed = *state;
     }
     if ((flags & kFlagForceReadFromDevice) != 0 && !linked) {
         std::this_thread::sleep_for(kTimeout);
@@ -313,25 +466,52 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptorValue(HANDLE device, Descripto
 EXPORTED HRESULT WINAPI BluetoothGATTSetDescriptorValue(HANDLE device, Descriptor* descriptor,
                                                DescriptorValue* value, ULONG) {
     if (device == nullptr || descriptor == nullptr || value == nullptr) return E_INVALIDARG;
-    if (descriptor->attributeHandle != kConfigurationHandle ||
+    Strap& s = strap();
+    const auto characteristic = static_cast<USHORT>(descriptor->attributeHandle - 2);
+    if (subscriptionOf(s, characteristic) == nullptr ||
         value->descriptorType != ClientCharacteristicConfiguration)
         return E_INVALIDARG;
-    Strap& s = strap();
-    const bool on = value->clientCharacteristicConfiguration.isSubscribeToNotification != 0;
+    // The control point indicates, the others notify: a subscription of the wrong kind is
+    // refused as the strap would.
+    const auto& wanted = value->clientCharacteristicConfiguration;
+    const bool indicates = characteristic == kControlHandle;
+    if ((indicates ? wanted.isSubscribeToNotification : wanted.isSubscribeToIndication) != 0)
+        return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    const bool on = (indicates ? wanted.isSubscribeToIndication
+                               : wanted.isSubscribeToNotification) != 0;
     {
         std::lock_guard lock(s.mutex);
         if (!s.linked) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
-        s.subscribed = on;
+        *subscriptionOf(s, characteristic) = on;
     }
-    say(on ? "subscribed" : "unsubscribed");
+    const char* name = characteristic == kMeasurementHandle ? ""
+                       : characteristic == kControlHandle   ? "pmd-control-"
+                                                            : "pmd-data-";
+    say(std::string(name) + (on ? "subscribed" : "unsubscribed"));
     return S_OK;
 }
 
-EXPORTED HRESULT WINAPI BluetoothGATTSetCharacteristicValue(HANDLE device, Characteristic*,
-                                                   CharacteristicValue*, ReliableWriteContext,
-                                                   ULONG) {
-    if (device == nullptr) return E_INVALIDARG;
-    return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED); // the measurement is not writable
+EXPORTED HRESULT WINAPI BluetoothGATTSetCharacteristicValue(HANDLE device, Characteristic* target,
+                                                   CharacteristicValue* value,
+                                                   ReliableWriteContext, ULONG) {
+    if (device == nullptr || target == nullptr || value == nullptr) return E_INVALIDARG;
+    if (target->attributeHandle != kControlHandle) // only the control point is writable
+        return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    Strap& s = strap();
+    bool start = false, stop = false;
+    {
+        std::lock_guard lock(s.mutex);
+        if (!s.linked) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+        s.answers.push_back(answer(value->data, value->dataSize, start, stop));
+        if (start) {
+            s.streaming = true;
+            s.streamSince = Clock::now();
+        }
+        if (stop) s.streaming = false;
+    }
+    if (start) say("pmd-start");
+    if (stop) say("pmd-stop");
+    return S_OK;
 }
 
 EXPORTED HRESULT WINAPI BluetoothGATTRegisterEvent(HANDLE service, EventType type, void* parameter,
@@ -341,10 +521,11 @@ EXPORTED HRESULT WINAPI BluetoothGATTRegisterEvent(HANDLE service, EventType typ
         callback == nullptr || handle == nullptr)
         return E_INVALIDARG;
     const auto* registration = static_cast<const ValueChangedEventRegistration*>(parameter);
+    const USHORT characteristic = registration->characteristics[0].attributeHandle;
     if (registration->numCharacteristics != 1 ||
-        registration->characteristics[0].attributeHandle != kMeasurementHandle)
+        subscriptionOf(strap(), characteristic) == nullptr)
         return E_INVALIDARG;
-    auto* entry = new Registration{callback, context};
+    auto* entry = new Registration{characteristic, callback, context};
     {
         std::lock_guard lock(strap().mutex);
         strap().registrations.push_back(entry);
