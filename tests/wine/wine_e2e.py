@@ -275,7 +275,7 @@ def strap_session(ctx, package_dir, repo, fake_dll):
     check(gaps == 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
     check(summary["beats_left_out"] >= gaps, "a gap's beat counted in the figures")
     breathing = sum(1 for r in rows if r["breath"] in ("0", "1"))
-    check(breathing >= 10, f"only {breathing} beats carry the strap's breathing")
+    check(breathing >= 5, f"only {breathing} beats carry the strap's breathing")
     ctx.note(f"strap: {breathing} beats with the breathing of its accelerometer")
     ctx.note(f"strap: {len(rows)} beats recorded of {len(sent)} the strap sent, each its "
              f"interval within {worst:.2f} ms; {gaps} after a gap; the delay within each "
