@@ -286,11 +286,13 @@ void BleSource::tellNotReached(const std::string& why) {
     if (!notReachedSince_) notReachedSince_ = Clock::now();
     if (toldNotReached_ || Clock::now() - *notReachedSince_ < kNotFoundAfter) return;
     toldNotReached_ = true;
+    // Windows may list a radio switched off in its settings as present: that is asked too.
+    const std::string strap = strapAddress_.empty() ? "strap" : "strap " + strapAddress_;
     std::fprintf(stderr,
-                 "halvent: Bluetooth: the strap %s does not answer (%s) in %lld s; is it on, "
-                 "worn and near? halvent goes on trying.\n",
-                 strapAddress_.empty() ? "" : strapAddress_.c_str(), why.c_str(),
-                 static_cast<long long>(kNotFoundAfter.count()));
+                 "halvent: Bluetooth: the %s does not answer (%s) in %lld s; is it on, worn "
+                 "and near, and Bluetooth on in Settings > Bluetooth & devices? halvent goes "
+                 "on trying.\n",
+                 strap.c_str(), why.c_str(), static_cast<long long>(kNotFoundAfter.count()));
 }
 
 void BleSource::run() {

@@ -9,7 +9,8 @@
 // Chosen by environment variables (paths in Windows form):
 //   HALVENT_FAKE_STRAP            story (the default): beats sent every second (give or take a
 //                                 quarter) for 15 s, 6 s without skin contact, 8 s, the link
-//                                 dropped for 8 s, then on for good; or no-adapter
+//                                 dropped for 8 s, then on for good; no-adapter; or
+//                                 out-of-reach (the strap paired but never in range)
 //   HALVENT_FAKE_STRAP_RECORDING  the intervals, one a line in ms
 //   HALVENT_FAKE_STRAP_EVENTS     where one line per event goes: subscribed, unsubscribed,
 //                                 registered, unregistered, contact-lost, contact-back,
@@ -342,6 +343,7 @@ void play() {
 void begin() {
     Strap& s = strap();
     s.scenario = environment("HALVENT_FAKE_STRAP", "story");
+    s.linked = s.scenario != "out-of-reach";
     const std::string events = environment("HALVENT_FAKE_STRAP_EVENTS", "");
     if (!events.empty()) s.events = std::fopen(events.c_str(), "a");
     std::ifstream in(environment("HALVENT_FAKE_STRAP_RECORDING", ""));
