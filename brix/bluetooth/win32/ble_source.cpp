@@ -30,15 +30,15 @@ using namespace std::chrono_literals;
 
 // The Heart Rate service and its measurement; the measurement-data service, its control point
 // and data, through which a strap that has one streams its accelerometer (the breath sensor).
-constexpr GUID kHeartRateService = {0x0000180d, 0x0000, 0x1000,
-                                    {0x80, 0x00, 0x00, 0x80, 0x5f, 0x9b, 0x34, 0xfb}};
+constexpr GUID kHeartRateService = {
+    0x0000180d, 0x0000, 0x1000, {0x80, 0x00, 0x00, 0x80, 0x5f, 0x9b, 0x34, 0xfb}};
 constexpr USHORT kMeasurement = 0x2A37;
-constexpr GUID kMeasurementDataService = {0xfb005c80, 0x02e7, 0xf387,
-                                          {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
-constexpr GUID kControlPoint = {0xfb005c81, 0x02e7, 0xf387,
-                                {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
-constexpr GUID kMeasurementData = {0xfb005c82, 0x02e7, 0xf387,
-                                   {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
+constexpr GUID kMeasurementDataService = {
+    0xfb005c80, 0x02e7, 0xf387, {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
+constexpr GUID kControlPoint = {
+    0xfb005c81, 0x02e7, 0xf387, {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
+constexpr GUID kMeasurementData = {
+    0xfb005c82, 0x02e7, 0xf387, {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
 
 // Tries again after a failure: 1, 2, 4 ... 30 s; system problems every 5 s.
 constexpr auto kFirstBackoff = 1s;
@@ -72,9 +72,9 @@ bool sameUuid(const gatt::Uuid& uuid, const GUID& guid) {
 // Whether a failed call means the strap is out of reach (or switched off), rather than a
 // problem with the system or the strap's answer.
 bool outOfReach(HRESULT result) {
-    for (DWORD code : {ERROR_DEVICE_NOT_CONNECTED, ERROR_SEM_TIMEOUT, ERROR_NOT_CONNECTED,
-                       ERROR_BAD_NET_RESP, ERROR_GEN_FAILURE, ERROR_TIMEOUT,
-                       ERROR_OPERATION_ABORTED})
+    for (DWORD code :
+         {ERROR_DEVICE_NOT_CONNECTED, ERROR_SEM_TIMEOUT, ERROR_NOT_CONNECTED, ERROR_BAD_NET_RESP,
+          ERROR_GEN_FAILURE, ERROR_TIMEOUT, ERROR_OPERATION_ABORTED})
         if (result == HRESULT_FROM_WIN32(code)) return true;
     return false;
 }
@@ -214,8 +214,8 @@ class BleSource final : public SensorSource {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Arrival> arrivals_;
-    Route routes_[3] = {{this, Channel::Measurement}, {this, Channel::Control},
-                        {this, Channel::Data}};
+    Route routes_[3] = {
+        {this, Channel::Measurement}, {this, Channel::Control}, {this, Channel::Data}};
 
     // Owned by the thread.
     OpenService heart_, pmd_;
@@ -297,8 +297,8 @@ void BleSource::tellNotReached(const std::string& why) {
 
 void BleSource::run() {
     HANDLE self = nullptr;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0,
-                    FALSE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     threadHandle_.store(self);
     std::string error;
     if (!gatt_.load(error)) {
@@ -332,8 +332,8 @@ void BleSource::run() {
 
 bool BleSource::pauseFor(Clock::duration pause) {
     std::unique_lock lock(mutex_);
-    const auto until = pause == Clock::duration::max() ? Clock::time_point::max()
-                                                       : Clock::now() + pause;
+    const auto until =
+        pause == Clock::duration::max() ? Clock::time_point::max() : Clock::now() + pause;
     while (!stopping_.load() && Clock::now() < until) {
         arrivals_.clear(); // nothing is subscribed between attempts
         if (until == Clock::time_point::max())
@@ -363,11 +363,10 @@ BleSource::Outcome BleSource::attempt() {
     return connect(*chosen);
 }
 
-HRESULT BleSource::openService(const std::wstring& path, const GUID& uuid,
-                               OpenService& service) {
-    service.handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
+HRESULT BleSource::openService(const std::wstring& path, const GUID& uuid, OpenService& service) {
+    service.handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (!service.open()) return HRESULT_FROM_WIN32(GetLastError());
     // A service interface lists its own service; a few at most are asked for.
     gatt::Service services[8];
@@ -383,16 +382,15 @@ HRESULT BleSource::openService(const std::wstring& path, const GUID& uuid,
     return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 }
 
-HRESULT BleSource::findCharacteristic(OpenService& service, const GUID& uuid,
-                                      Subscription& found) {
+HRESULT BleSource::findCharacteristic(OpenService& service, const GUID& uuid, Subscription& found) {
     found = Subscription{};
     USHORT count = 0;
-    HRESULT result = gatt_.getCharacteristics(service.handle, &service.service, 0, nullptr,
-                                              &count, gatt::kFlagNone);
+    HRESULT result = gatt_.getCharacteristics(service.handle, &service.service, 0, nullptr, &count,
+                                              gatt::kFlagNone);
     if (result != HRESULT_FROM_WIN32(ERROR_MORE_DATA)) return FAILED(result) ? result : S_OK;
     std::vector<gatt::Characteristic> all(count);
-    result = gatt_.getCharacteristics(service.handle, &service.service, count, all.data(),
-                                      &count, gatt::kFlagNone);
+    result = gatt_.getCharacteristics(service.handle, &service.service, count, all.data(), &count,
+                                      gatt::kFlagNone);
     if (FAILED(result)) return result;
     all.resize(std::min<std::size_t>(count, all.size()));
     for (gatt::Characteristic& characteristic : all) {
@@ -422,9 +420,9 @@ HRESULT BleSource::subscribe(OpenService& service, Subscription& subscription, R
     gatt::ValueChangedEventRegistration registration{};
     registration.numCharacteristics = 1;
     registration.characteristics[0] = subscription.characteristic;
-    HRESULT result = gatt_.registerEvent(service.handle, gatt::CharacteristicValueChangedEvent,
-                                         &registration, &BleSource::onEvent, &route,
-                                         &subscription.event, gatt::kFlagNone);
+    HRESULT result =
+        gatt_.registerEvent(service.handle, gatt::CharacteristicValueChangedEvent, &registration,
+                            &BleSource::onEvent, &route, &subscription.event, gatt::kFlagNone);
     if (FAILED(result)) {
         subscription.event = nullptr;
         return result;
@@ -481,7 +479,8 @@ void CALLBACK BleSource::onEvent(gatt::EventType type, void* out, void* context)
 
 BleSource::Outcome BleSource::connect(const ServiceInterface& strap) {
     HRESULT result = openService(strap.path, kHeartRateService, heart_);
-    if (SUCCEEDED(result)) result = findCharacteristic(heart_, baseUuid(kMeasurement), measurement_);
+    if (SUCCEEDED(result))
+        result = findCharacteristic(heart_, baseUuid(kMeasurement), measurement_);
     if (SUCCEEDED(result) && !measurement_.found) {
         tell(Trouble::NoMeasurement);
         return Outcome::Failed;
@@ -526,12 +525,12 @@ void BleSource::startBreath() {
         !data_.found)
         return;
     // Both subscriptions first, so that no answer and no frame is missed.
-    for (auto [subscription, route] : {std::pair{&control_, &routes_[1]},
-                                       std::pair{&data_, &routes_[2]}}) {
+    for (auto [subscription, route] :
+         {std::pair{&control_, &routes_[1]}, std::pair{&data_, &routes_[2]}}) {
         const HRESULT result = subscribe(pmd_, *subscription, *route);
         if (FAILED(result)) {
-            tellBreath("the strap's accelerometer cannot be subscribed to (" +
-                       hresultText(result) + ")");
+            tellBreath("the strap's accelerometer cannot be subscribed to (" + hresultText(result) +
+                       ")");
             return;
         }
         breathNotifying_ = true;
@@ -576,14 +575,12 @@ void BleSource::endBreath() {
 
 void BleSource::onBreathData(const Arrival& arrival) {
     const std::int64_t arrivalNs =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(arrival.at.time_since_epoch())
-            .count();
+        std::chrono::duration_cast<std::chrono::nanoseconds>(arrival.at.time_since_epoch()).count();
     std::string problem;
     const auto changes =
         breath_.onData(arrival.value.data(), arrival.value.size(), arrivalNs, problem);
     if (!problem.empty())
-        std::fprintf(stderr, "halvent: Bluetooth: %s; such frames are skipped.\n",
-                     problem.c_str());
+        std::fprintf(stderr, "halvent: Bluetooth: %s; such frames are skipped.\n", problem.c_str());
     for (const BreathStream::Change& change : changes) {
         const auto agoMs = static_cast<std::uint32_t>(
             std::max<std::int64_t>((arrivalNs - change.atNs + 500'000) / 1'000'000, 0));

@@ -115,25 +115,24 @@ constexpr ULONG kFlagNone = 0x00;
 constexpr ULONG kFlagForceReadFromDevice = 0x04;
 
 // The functions, as GetProcAddress finds them.
-using GetServicesFn = HRESULT(WINAPI*)(HANDLE device, USHORT count, Service* buffer,
-                                       USHORT* actual, ULONG flags);
+using GetServicesFn = HRESULT(WINAPI*)(HANDLE device, USHORT count, Service* buffer, USHORT* actual,
+                                       ULONG flags);
 using GetCharacteristicsFn = HRESULT(WINAPI*)(HANDLE device, Service* service, USHORT count,
-                                              Characteristic* buffer, USHORT* actual,
-                                              ULONG flags);
+                                              Characteristic* buffer, USHORT* actual, ULONG flags);
 using GetDescriptorsFn = HRESULT(WINAPI*)(HANDLE device, Characteristic* characteristic,
                                           USHORT count, Descriptor* buffer, USHORT* actual,
                                           ULONG flags);
-using GetDescriptorValueFn = HRESULT(WINAPI*)(HANDLE device, Descriptor* descriptor,
-                                              ULONG size, DescriptorValue* value,
-                                              USHORT* sizeRequired, ULONG flags);
+using GetDescriptorValueFn = HRESULT(WINAPI*)(HANDLE device, Descriptor* descriptor, ULONG size,
+                                              DescriptorValue* value, USHORT* sizeRequired,
+                                              ULONG flags);
 using SetDescriptorValueFn = HRESULT(WINAPI*)(HANDLE device, Descriptor* descriptor,
                                               DescriptorValue* value, ULONG flags);
 using SetCharacteristicValueFn = HRESULT(WINAPI*)(HANDLE device, Characteristic* characteristic,
                                                   CharacteristicValue* value,
                                                   ReliableWriteContext context, ULONG flags);
 using RegisterEventFn = HRESULT(WINAPI*)(HANDLE service, EventType type, void* parameterIn,
-                                         EventCallback callback, void* context,
-                                         EventHandle* handle, ULONG flags);
+                                         EventCallback callback, void* context, EventHandle* handle,
+                                         ULONG flags);
 using UnregisterEventFn = HRESULT(WINAPI*)(EventHandle handle, ULONG flags);
 
 // The classic radio enumeration, exported by the same DLL: whether there is an adapter.

@@ -5,8 +5,8 @@ namespace brix::gatt {
 
 namespace {
 
-template <typename Function> bool resolve(HMODULE dll, const char* name, Function& function,
-                                          std::string& error) {
+template <typename Function>
+bool resolve(HMODULE dll, const char* name, Function& function, std::string& error) {
     // GetProcAddress hands out a generic pointer; the declared type is the documented one.
     function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
     if (function == nullptr) error = std::string("BluetoothApis.dll lacks ") + name;
@@ -50,8 +50,7 @@ bool Library::load(std::string& error) {
         resolve(dll, "BluetoothGATTGetDescriptors", found.getDescriptors, error) &&
         resolve(dll, "BluetoothGATTGetDescriptorValue", found.getDescriptorValue, error) &&
         resolve(dll, "BluetoothGATTSetDescriptorValue", found.setDescriptorValue, error) &&
-        resolve(dll, "BluetoothGATTSetCharacteristicValue", found.setCharacteristicValue,
-                error) &&
+        resolve(dll, "BluetoothGATTSetCharacteristicValue", found.setCharacteristicValue, error) &&
         resolve(dll, "BluetoothGATTRegisterEvent", found.registerEvent, error) &&
         resolve(dll, "BluetoothGATTUnregisterEvent", found.unregisterEvent, error) &&
         resolve(dll, "BluetoothFindFirstRadio", found.findFirstRadio, error) &&

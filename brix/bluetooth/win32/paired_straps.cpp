@@ -23,8 +23,7 @@ std::vector<ServiceInterface> findServiceInterfaces(const GUID& service) {
         std::vector<unsigned char> block(size);
         auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(block.data());
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, nullptr))
-            continue;
+        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, nullptr)) continue;
         ServiceInterface entry;
         entry.path = detail->DevicePath;
         entry.address = addressInPath(entry.path);
@@ -36,8 +35,7 @@ std::vector<ServiceInterface> findServiceInterfaces(const GUID& service) {
 
 std::string addressInPath(const std::wstring& path) {
     std::string address;
-    for (std::size_t at = path.find(L'_'); at != std::wstring::npos;
-         at = path.find(L'_', at + 1)) {
+    for (std::size_t at = path.find(L'_'); at != std::wstring::npos; at = path.find(L'_', at + 1)) {
         std::size_t digits = 0;
         while (at + 1 + digits < path.size() && std::iswxdigit(path[at + 1 + digits]) != 0)
             ++digits;

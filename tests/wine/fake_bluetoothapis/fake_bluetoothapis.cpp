@@ -51,11 +51,11 @@ constexpr USHORT kMeasurementHandle = 0x0011;
 constexpr USHORT kPmdServiceHandle = 0x0020;
 constexpr USHORT kControlHandle = 0x0021;
 constexpr USHORT kDataHandle = 0x0024;
-constexpr GUID kPmdService = {0xfb005c80, 0x02e7, 0xf387,
-                              {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
+constexpr GUID kPmdService = {
+    0xfb005c80, 0x02e7, 0xf387, {0x1c, 0xad, 0x8a, 0xcd, 0x2d, 0x8d, 0xf0, 0xc8}};
 constexpr double kSampleRateHz = 100;
 constexpr int kSamplesAFrame = 36;
-constexpr auto kPeriod = 1.0; // s between notifications
+constexpr auto kPeriod = 1.0;    // s between notifications
 constexpr auto kTimeout = 500ms; // a request to an absent strap fails after this
 
 struct Registration {
@@ -145,8 +145,7 @@ bool* subscriptionOf(Strap& s, USHORT characteristic) {
 // A Heart Rate Measurement: flags (contact supported and its state, RR present), 8-bit rate,
 // intervals in 1/1024 s.
 std::vector<UCHAR> measurement(const std::vector<double>& intervalsMs, bool contact) {
-    std::vector<UCHAR> value{static_cast<UCHAR>(0x04 | (contact ? 0x02 : 0) |
-                                                (contact ? 0x10 : 0)),
+    std::vector<UCHAR> value{static_cast<UCHAR>(0x04 | (contact ? 0x02 : 0) | (contact ? 0x10 : 0)),
                              0};
     if (!intervalsMs.empty())
         value[1] = static_cast<UCHAR>(std::lround(60000.0 / intervalsMs.back()));
@@ -386,10 +385,12 @@ EXPORTED HANDLE WINAPI BluetoothFindFirstRadio(const FindRadioParams* params, HA
     return CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
-EXPORTED BOOL WINAPI BluetoothFindRadioClose(HANDLE find) { return CloseHandle(find); }
+EXPORTED BOOL WINAPI BluetoothFindRadioClose(HANDLE find) {
+    return CloseHandle(find);
+}
 
 EXPORTED HRESULT WINAPI BluetoothGATTGetServices(HANDLE device, USHORT count, Service* buffer,
-                                        USHORT* actual, ULONG) {
+                                                 USHORT* actual, ULONG) {
     if (device == nullptr || device == INVALID_HANDLE_VALUE) return E_HANDLE;
     const HRESULT result = moreData(2, count, actual);
     if (result != S_OK) return result;
@@ -401,8 +402,9 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetServices(HANDLE device, USHORT count, Se
 
 // Services and their characteristics come from the system's cache: they answer without the
 // link, as for any paired device.
-EXPORTED HRESULT WINAPI BluetoothGATTGetCharacteristics(HANDLE device, Service* service, USHORT count,
-                                               Characteristic* buffer, USHORT* actual, ULONG) {
+EXPORTED HRESULT WINAPI BluetoothGATTGetCharacteristics(HANDLE device, Service* service,
+                                                        USHORT count, Characteristic* buffer,
+                                                        USHORT* actual, ULONG) {
     if (device == nullptr || service == nullptr) return E_INVALIDARG;
     std::vector<Characteristic> list;
     if (service->attributeHandle == kServiceHandle)
@@ -420,8 +422,8 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetCharacteristics(HANDLE device, Service* 
 }
 
 EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptors(HANDLE device, Characteristic* characteristic,
-                                           USHORT count, Descriptor* buffer, USHORT* actual,
-                                           ULONG) {
+                                                    USHORT count, Descriptor* buffer,
+                                                    USHORT* actual, ULONG) {
     if (device == nullptr || characteristic == nullptr) return E_INVALIDARG;
     if (subscriptionOf(strap(), characteristic->attributeHandle) == nullptr)
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
@@ -438,9 +440,9 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptors(HANDLE device, Characteristi
     return S_OK;
 }
 
-EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptorValue(HANDLE device, Descriptor* descriptor, ULONG size,
-                                               DescriptorValue* value, USHORT* required,
-                                               ULONG flags) {
+EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptorValue(HANDLE device, Descriptor* descriptor,
+                                                        ULONG size, DescriptorValue* value,
+                                                        USHORT* required, ULONG flags) {
     if (device == nullptr || descriptor == nullptr) return E_INVALIDARG;
     if (required != nullptr) *required = sizeof(DescriptorValue);
     if (value == nullptr || size < sizeof(DescriptorValue))
@@ -466,7 +468,7 @@ EXPORTED HRESULT WINAPI BluetoothGATTGetDescriptorValue(HANDLE device, Descripto
 }
 
 EXPORTED HRESULT WINAPI BluetoothGATTSetDescriptorValue(HANDLE device, Descriptor* descriptor,
-                                               DescriptorValue* value, ULONG) {
+                                                        DescriptorValue* value, ULONG) {
     if (device == nullptr || descriptor == nullptr || value == nullptr) return E_INVALIDARG;
     Strap& s = strap();
     const auto characteristic = static_cast<USHORT>(descriptor->attributeHandle - 2);
@@ -479,8 +481,8 @@ EXPORTED HRESULT WINAPI BluetoothGATTSetDescriptorValue(HANDLE device, Descripto
     const bool indicates = characteristic == kControlHandle;
     if ((indicates ? wanted.isSubscribeToNotification : wanted.isSubscribeToIndication) != 0)
         return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
-    const bool on = (indicates ? wanted.isSubscribeToIndication
-                               : wanted.isSubscribeToNotification) != 0;
+    const bool on =
+        (indicates ? wanted.isSubscribeToIndication : wanted.isSubscribeToNotification) != 0;
     {
         std::lock_guard lock(s.mutex);
         if (!s.linked) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
@@ -494,8 +496,8 @@ EXPORTED HRESULT WINAPI BluetoothGATTSetDescriptorValue(HANDLE device, Descripto
 }
 
 EXPORTED HRESULT WINAPI BluetoothGATTSetCharacteristicValue(HANDLE device, Characteristic* target,
-                                                   CharacteristicValue* value,
-                                                   ReliableWriteContext, ULONG) {
+                                                            CharacteristicValue* value,
+                                                            ReliableWriteContext, ULONG) {
     if (device == nullptr || target == nullptr || value == nullptr) return E_INVALIDARG;
     if (target->attributeHandle != kControlHandle) // only the control point is writable
         return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
@@ -517,15 +519,14 @@ EXPORTED HRESULT WINAPI BluetoothGATTSetCharacteristicValue(HANDLE device, Chara
 }
 
 EXPORTED HRESULT WINAPI BluetoothGATTRegisterEvent(HANDLE service, EventType type, void* parameter,
-                                          EventCallback callback, void* context,
-                                          EventHandle* handle, ULONG) {
+                                                   EventCallback callback, void* context,
+                                                   EventHandle* handle, ULONG) {
     if (service == nullptr || type != CharacteristicValueChangedEvent || parameter == nullptr ||
         callback == nullptr || handle == nullptr)
         return E_INVALIDARG;
     const auto* registration = static_cast<const ValueChangedEventRegistration*>(parameter);
     const USHORT characteristic = registration->characteristics[0].attributeHandle;
-    if (registration->numCharacteristics != 1 ||
-        subscriptionOf(strap(), characteristic) == nullptr)
+    if (registration->numCharacteristics != 1 || subscriptionOf(strap(), characteristic) == nullptr)
         return E_INVALIDARG;
     auto* entry = new Registration{characteristic, callback, context};
     {
