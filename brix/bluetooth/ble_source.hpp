@@ -1,4 +1,5 @@
-// The Bluetooth LE heart-rate strap source, reached through BlueZ on the system bus.
+// The Bluetooth LE heart-rate strap source: through BlueZ on the system bus (bluez/), or
+// Windows' GATT functions for paired straps (win32/).
 #pragma once
 
 #include "link/sensor_source.hpp"
@@ -9,9 +10,10 @@
 namespace brix {
 
 // A strap by its address ("AA:BB:CC:DD:EE:FF", either case), or with an empty address the
-// first strap that advertises the Heart Rate service. Problems with the system (no adapter,
-// BlueZ not running, access refused) are told in one line on stderr; the source then keeps
-// the pulse "switching on" and tries again now and then.
+// first strap that advertises the Heart Rate service (on Windows: the first paired one).
+// Problems with the system (no adapter, BlueZ not running, access refused, no strap paired)
+// are told in one line on stderr; the source then keeps the pulse "switching on" and tries
+// again now and then.
 std::unique_ptr<SensorSource> makeBleSource(const std::string& address);
 
 // Whether `text` is a Bluetooth address of six hexadecimal pairs separated by colons.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Proves the Windows builds under Wine on a virtual display of its own: each one's unit tests
 # (CTest runs them through Wine), then each one's program from its ZIP as downloaded, compared
-# with the Linux program.
+# with the Linux program, and driven by a heart-rate strap through a stand-in for the system's
+# Bluetooth LE functions.
 # Usage: tests/wine/run.sh <linux-build-dir> <windows-build-dir> [<windows-build-dir>...]
 # A 32-bit build is skipped, with a line saying why, on a kernel that runs no 32-bit programs.
 # Exit 77, after a line saying why, when Wine itself cannot start or no build can run here.
@@ -96,6 +97,14 @@ for build in "${runnable[@]}"; do
     (cd "$build" && cpack -G ZIP -B "$build/package" >"$artifacts/cpack.log" 2>&1) ||
         { cat "$artifacts/cpack.log"; exit 1; }
     package="$(ls "$build"/package/halvent-*.zip)"
+    # The strap's scenario needs the stand-in for the system's Bluetooth LE functions, built
+    # with the Windows tests.
+    strap=(--fake-bluetooth "$build/fake-bluetooth/BluetoothApis.dll")
+    if [ ! -f "${strap[1]}" ]; then
+        echo "SKIP: the strap scenario: no stand-in BluetoothApis.dll in $build/fake-bluetooth" \
+            "(built with the Windows tests, HALVENT_TESTS=ON)"
+        strap=()
+    fi
     /usr/bin/python3 -B "$here/wine_e2e.py" "$package" "$linux_build/halvent" \
-        "$artifacts/$(basename "$build")"
+        "$artifacts/$(basename "$build")" "${strap[@]}"
 done

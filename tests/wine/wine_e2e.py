@@ -4,7 +4,9 @@ started as downloaded it opens no box; its menu is compared with the Linux progr
 of the same moment; a click on "Внешний вид" and two toggles must reach menu.cfg; Space shows
 the training screen and Esc ends the program with status 1. Then names outside any code page:
 a recording and a record folder with Cyrillic names work, and a problem, when the program was
-started as from Explorer (no console), is told in a box."""
+started as from Explorer (no console), is told in a box. Last, a heart-rate strap (a stand-in
+for the system's Bluetooth LE functions) drives the pacer across a contact loss and a dropped
+link, and the session record keeps its beats one for one."""
 
 import argparse
 import os
@@ -18,9 +20,13 @@ import zipfile
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "e2e"))
 
-from harness import App, Display, Failure, check, stop_all_children  # noqa: E402
-from e2e import (NEUTRAL, click_toggle, expect_toggles, menu_shown, open_page,  # noqa: E402
-                 press_and_wait_exit, sensors_ready, toggle_red_share, training_shown, wait_menu)
+from harness import App, Display, Failure, check, is_green_text, stop_all_children  # noqa: E402
+from e2e import (NEUTRAL, PULSE_WORD, box_px, click_toggle, expect_toggles,  # noqa: E402
+                 menu_shown, open_page,
+                 press_and_wait_exit, recording_path, sensors_ready, toggle_red_share,
+                 training_shown, wait_menu)
+from wine_strap import DisplayWithEnv, FakeStrap  # noqa: E402
+from beats_under_load import place_rows, recorded  # noqa: E402
 from layout import ENTRIES, ENTRY_HALF_HEIGHT, SKIN_DROP, check_page, probe_level  # noqa: E402
 
 WINE_RUN = os.path.join(here, "wine-run.sh")  # the Wine loader this machine can start
@@ -211,12 +217,106 @@ def any_names(ctx, package_dir, repo):
         app.stop()
 
 
+def strap_session(ctx, package_dir, repo, fake_dll):
+    """`--sensor ble` with a paired strap that sends every second from a recording, loses skin
+    contact for 6 s and its link for 8 s, and streams its accelerometer: the pulse turns ready,
+    the session keeps every beat the strap sent with its own interval (the first after each of
+    the two gaps marked) and the breathing, the accelerometer is started again after the drop,
+    and the end stops it and lets the strap go. First, without the stand-in, Wine's own
+    Bluetooth functions (stubs that end a process calling them) are left alone: one line says
+    so, and the program runs on."""
+    app = WineApp(ctx.display, "halvent.exe", repo, ctx.artifacts, settings=None,
+                  workdir=package_dir, log_name="halvent-wine-no-strap.log",
+                  args=["--sensor", "ble"])
+    app.log = ctx.log
+    try:
+        app.start()
+        wait_menu(app, "wine-no-strap-menu", timeout=60)
+        said = ""
+        for _ in range(50):
+            with open(app.log_path, encoding="utf-8", errors="replace") as f:
+                said = "".join(line for line in f if "Bluetooth:" in line)
+            if said:
+                break
+            time.sleep(0.1)
+        check("Wine offers no Bluetooth LE" in said,
+              f"without a Bluetooth LE service, the program told {said!r}")
+        ctx.display._run(["xdotool", "search", "--name", "^ZUL$", "windowfocus"])
+        press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"), limit=5.0)
+        ctx.note("without Bluetooth LE (Wine's own functions): told in one line, the program "
+                 "ran on")
+    finally:
+        app.stop()
+
+    strap = FakeStrap(fake_dll, package_dir, recording_path(repo), ctx.artifacts)
+    records = os.path.join(package_dir, "strap-records")
+    app = WineApp(DisplayWithEnv(ctx.display, strap.env()), "halvent.exe", repo, ctx.artifacts,
+                  settings=None, workdir=package_dir, log_name="halvent-wine-strap.log",
+                  args=["--sensor", "ble", "--record", "strap-records"])
+    app.log = ctx.log
+    try:
+        app.start()
+        wait_menu(app, "wine-strap-menu", timeout=60)
+        check(strap.wait_for("subscribed", 20), "the program never subscribed to the strap")
+        ready = app.poll("wine-strap-pulse-ready",
+                         lambda img: img.count(*box_px(PULSE_WORD), is_green_text) >= 30, 25)
+        check(ready is not None, "Windows: the pulse panel did not read ready while the strap sends")
+        ctx.note(f"strap: the pulse read ready {time.monotonic() - app.started:.1f} s after the "
+                 "program's start")
+        ctx.display._run(["xdotool", "search", "--name", "^ZUL$", "windowfocus"])
+        ctx.display.move(*NEUTRAL)
+        ctx.display.key("space")
+        check(app.poll("wine-strap-training", training_shown, 10) is not None,
+              "Windows, with a strap: Space did not show the training screen")
+        check(strap.wait_for("done", 90), "the strap's story did not end")
+        check(strap.events().count("subscribed") >= 2,
+              "the program did not subscribe again after the dropped link")
+        check(strap.events().count("pmd-start") >= 2,
+              "the accelerometer was not started again after the dropped link")
+        time.sleep(4.5)  # the last batch is shown after the delay
+        ctx.display.key("Return")
+        time.sleep(0.5)
+        press_and_wait_exit(ctx, app, lambda: ctx.display.key("Escape"), limit=5.0)
+        events = strap.events()
+        check("pmd-stop" in events, "the end did not stop the accelerometer")
+        with open(app.log_path, encoding="utf-8", errors="replace") as f:
+            told = [line.strip() for line in f if "Bluetooth:" in line]
+        check(not told, f"the program told troubles of a working strap: {told}")
+        check(events[-2:] in (["unregistered", "unsubscribed"], ["unsubscribed", "unregistered"]),
+              f"the end did not let the strap go (its last events: {events[-3:]})")
+    finally:
+        app.stop()
+        strap.remove()
+    sent, moments = strap.sent()
+    rows, summary = recorded(records)
+    check(len(rows) >= 20, f"only {len(rows)} beats were recorded")
+    worst, places = place_rows(rows, sent)
+    # Each beat shown the same delay after it happened: within a stretch between gaps, the
+    # record's time less the beat's moment stays the same.
+    spread, stretch = 0.0, []
+    for row, place in zip(rows, places):
+        if row["gap"] == "1":
+            stretch = []
+        stretch.append(int(row["ms"]) - moments[place] * 1000)
+        spread = max(spread, max(stretch) - min(stretch))
+    gaps = sum(1 for r in rows if r["gap"] == "1")
+    check(gaps == 2, f"{gaps} beats marked a gap; the contact loss and the reconnect make two")
+    check(summary["beats_left_out"] >= gaps, "a gap's beat counted in the figures")
+    breathing = sum(1 for r in rows if r["breath"] in ("0", "1"))
+    check(breathing >= 5, f"only {breathing} beats carry the strap's breathing")
+    ctx.note(f"strap: {breathing} beats with the breathing of its accelerometer")
+    ctx.note(f"strap: {len(rows)} beats recorded of {len(sent)} the strap sent, each its "
+             f"interval within {worst:.2f} ms; {gaps} after a gap; the delay within each "
+             f"stretch varied by {spread:.0f} ms")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("package", help="the Windows ZIP made by CPack")
     parser.add_argument("linux_binary", help="the Linux halvent, for the reference picture")
     parser.add_argument("artifacts", help="folder for screenshots and logs")
     parser.add_argument("--repo", default=os.path.dirname(os.path.dirname(here)))
+    parser.add_argument("--fake-bluetooth", help="the stand-in BluetoothApis.dll of the tests")
     options = parser.parse_args()
     os.makedirs(options.artifacts, exist_ok=True)
 
@@ -236,6 +336,8 @@ def main():
         reference = linux_reference(ctx, options.linux_binary, options.repo)
         windows_session(ctx, package_dir, options.repo, reference)
         any_names(ctx, package_dir, options.repo)
+        if options.fake_bluetooth:
+            strap_session(ctx, package_dir, options.repo, options.fake_bluetooth)
     except Failure as failure:
         print(f"FAIL: {failure} (screenshots in {options.artifacts})")
         return 1
