@@ -10,6 +10,7 @@
 #include "bluetooth/win32/paired_straps.hpp"
 #include "brix_message.hpp"
 #include "os/post_message.hpp"
+#include "os/trouble_line.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -279,7 +280,7 @@ void BleSource::tell(Trouble trouble, const std::string& detail) {
     case Trouble::None:
         return;
     }
-    std::fprintf(stderr, "halvent: Bluetooth: %s; the pulse stays not ready.\n", text.c_str());
+    tellTroubleLine("halvent: Bluetooth: " + text + "; the pulse stays not ready.");
 }
 
 void BleSource::tellNotReached(const std::string& why) {
@@ -288,11 +289,10 @@ void BleSource::tellNotReached(const std::string& why) {
     toldNotReached_ = true;
     // Windows may list a radio switched off in its settings as present: that is asked too.
     const std::string strap = strapAddress_.empty() ? "strap" : "strap " + strapAddress_;
-    std::fprintf(stderr,
-                 "halvent: Bluetooth: the %s does not answer (%s) in %lld s; is it on, worn "
-                 "and near, and Bluetooth on in Settings > Bluetooth & devices? halvent goes "
-                 "on trying.\n",
-                 strap.c_str(), why.c_str(), static_cast<long long>(kNotFoundAfter.count()));
+    tellTroubleLine("halvent: Bluetooth: the " + strap + " does not answer (" + why + ") in " +
+                    std::to_string(kNotFoundAfter.count()) +
+                    " s; is it on, worn and near, and Bluetooth on in Settings > Bluetooth & "
+                    "devices? halvent goes on trying.");
 }
 
 void BleSource::run() {
@@ -563,8 +563,7 @@ void BleSource::tellBreath(const std::string& problem) {
     reportBreath(breathStreamed_ ? kStatusSearching : kStatusNoSensor);
     if (toldBreath_) return;
     toldBreath_ = true;
-    std::fprintf(stderr, "halvent: Bluetooth: %s; the breath sensor is not used.\n",
-                 problem.c_str());
+    tellTroubleLine("halvent: Bluetooth: " + problem + "; the breath sensor is not used.");
 }
 
 void BleSource::endBreath() {
@@ -580,7 +579,7 @@ void BleSource::onBreathData(const Arrival& arrival) {
     const auto changes =
         breath_.onData(arrival.value.data(), arrival.value.size(), arrivalNs, problem);
     if (!problem.empty())
-        std::fprintf(stderr, "halvent: Bluetooth: %s; such frames are skipped.\n", problem.c_str());
+        tellTroubleLine("halvent: Bluetooth: " + problem + "; such frames are skipped.");
     for (const BreathStream::Change& change : changes) {
         const auto agoMs = static_cast<std::uint32_t>(
             std::max<std::int64_t>((arrivalNs - change.atNs + 500'000) / 1'000'000, 0));
@@ -650,10 +649,8 @@ void BleSource::onValue(const Arrival& arrival) {
         parseHrMeasurement(arrival.value.data(), arrival.value.size());
     if (!measurement.valid && !toldBadMeasurement_) {
         toldBadMeasurement_ = true;
-        std::fprintf(stderr,
-                     "halvent: Bluetooth: the strap sent a measurement that cannot be read (%s); "
-                     "such measurements are skipped.\n",
-                     measurement.error.c_str());
+        tellTroubleLine("halvent: Bluetooth: the strap sent a measurement that cannot be read (" +
+                        measurement.error + "); such measurements are skipped.");
     }
     const std::vector<double> beats = signal_.onMeasurement(measurement, arrival.at);
     // The beats first: a pulse that turns ready with them is then held back until the link
